@@ -1,0 +1,5 @@
+// kolva: combined association p-values over correlated phenotypes.
+// The whole run lives in the driver; this is only the entry point.
+#include "driver/run.h"
+
+int main() { return kolva::run(); }

@@ -1,0 +1,1 @@
+#include "numeric/eigen.h"

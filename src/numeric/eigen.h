@@ -1,0 +1,32 @@
+// Symmetric eigen-solver: Householder reduction to tridiagonal form
+// (tdiag) and shifted QL iteration (lrvt), with the fault codes.
+//
+// Matrices are column-major with leading dimension ld; element (i, j),
+// counted from 1, lies at [(j-1)*ld + (i-1)]. Only the leading n x n block
+// is touched. No allocation, no I/O, no exceptions: faults come back as
+// integer codes.
+#pragma once
+
+#include <cstdint>
+
+namespace kolva {
+
+inline constexpr double eta = 1e-37;
+inline constexpr double eps = 1e-14;
+inline constexpr std::int32_t mits = 30;
+
+// codes[0..3] = 0.
+void setz(std::int32_t* codes);
+
+// Full form: eigenvalues with eigenvectors.
+void tdiag(int n, const double* a, double* d, double* e, double* z, int ld,
+           std::int32_t& fault);
+void lrvt(int n, double* d, double* e, double* z, std::int32_t& fault, int ld);
+
+// Values-only form: the same d and fault as the full form for every input,
+// without any eigenvector work. z is scratch for the reduction.
+void tdiag_values(int n, const double* a, double* d, double* e, double* z,
+                  int ld, std::int32_t& fault);
+void lrvt_values(int n, double* d, double* e, std::int32_t& fault);
+
+}  // namespace kolva

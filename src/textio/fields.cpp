@@ -1,0 +1,1 @@
+#include "textio/fields.h"

@@ -1,0 +1,39 @@
+// Free-form and fixed-width reading.
+//
+// A free-form read fills a list of 32-bit integers or doubles from values
+// written in free form: separated by blanks, tabs, commas, semicolons or
+// line ends, spread over any number of lines, with repeat counts (r*v, r*),
+// null values and the terminator '/'. A fixed-width text read takes the
+// first w characters of one line. Every read ends in one of three outcomes;
+// the caller turns the outcome into its own message.
+#pragma once
+
+#include <cstdint>
+
+#include "textio/source.h"
+
+namespace kolva {
+
+enum class Outcome { success, error, eof };
+
+// How a real read treats words that mark a missing value. With `missing`
+// (the value part of a variant line) a token that is, ignoring case, N, NA
+// or NaN, optionally after a repeat count r*, gives the missing value -9
+// (r of them); any other token holding an n or N is invalid.
+enum class Markers { none, missing };
+
+// Fill items[0 .. n-1]. Items that the read does not reach, that receive a
+// null value or that lie after a terminator keep their values.
+template <class Source>
+Outcome read_free(Source& in, std::int32_t* items, int n);
+template <class Source>
+Outcome read_free(Source& in, double* items, int n,
+                  Markers markers = Markers::none);
+
+// Fixed-width text read: text[0 .. w-1] receives up to w characters of the
+// current line, blank-padded. At the end of the file the text is unchanged
+// and the outcome is eof.
+template <class Source>
+Outcome read_text(Source& in, char* text, int w);
+
+}  // namespace kolva

@@ -1,0 +1,33 @@
+#include "textio/source.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace kolva {
+
+void FileSource::attach(int fd) {
+  fd_ = fd;
+  if (!buf_) buf_ = std::make_unique<char[]>(kBufferSize);
+  p_ = end_ = buf_.get();
+  fault_ = false;
+}
+
+int FileSource::fill() {
+  if (p_ != end_) return static_cast<unsigned char>(*p_);
+  if (fault_) return kFault;
+  if (fd_ < 0) return kEnd;
+  for (;;) {
+    ssize_t got = ::read(fd_, buf_.get(), kBufferSize);
+    if (got > 0) {
+      p_ = buf_.get();
+      end_ = p_ + got;
+      return static_cast<unsigned char>(*p_);
+    }
+    if (got == 0) return kEnd;
+    if (errno == EINTR) continue;
+    fault_ = true;
+    return kFault;
+  }
+}
+
+}  // namespace kolva
