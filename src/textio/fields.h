@@ -18,6 +18,11 @@ namespace kolva {
 void put_text(char* out, int w, std::string_view text);
 // Integer field: right-aligned, '-' for negatives, never '+'.
 void put_int(char* out, int w, std::int32_t v);
+// Largest digit count d accepted by the real fields; a larger d (or a
+// negative one, or d < 1 for the exponent form) fills the field with
+// asterisks. A width w < 1 writes nothing.
+inline constexpr int kMaxFieldDigits = 60;
+
 // Fixed-point field Fw.d.
 void put_fixed(char* out, int w, int d, double x);
 // Exponent field Ew.d: ".DDDE+ee" (or ".DDD+eee" for three-digit exponents).
