@@ -6,6 +6,9 @@
 // left; when the layout ends with values left it is reused from the last
 // top-level repeated group (or from its start). Every record, the last one
 // included, ends with CR LF; held blank skips never end a record.
+// A value whose kind does not match its field (a caller's mistake) is
+// consumed and leaves the field blank. Values left over when the reused
+// part of the layout holds no field are not written.
 #pragma once
 
 #include <cstdint>
