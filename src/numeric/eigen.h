@@ -29,4 +29,13 @@ void tdiag_values(int n, const double* a, double* d, double* e, double* z,
                   int ld, std::int32_t& fault);
 void lrvt_values(int n, double* d, double* e, std::int32_t& fault);
 
+// lrvt and lrvt_values with the number of sweeps allowed per eigenvalue
+// given as maxsweeps instead of mits; everything else is identical. The
+// plain entry points call these with mits. Lets the tests drive the
+// sweep-limit return with ordinary matrices.
+void lrvt_limited(int n, double* d, double* e, double* z, std::int32_t& fault,
+                  int ld, std::int32_t maxsweeps);
+void lrvt_values_limited(int n, double* d, double* e, std::int32_t& fault,
+                         std::int32_t maxsweeps);
+
 }  // namespace kolva
