@@ -71,6 +71,10 @@ Outcome skip_line(FileSource& in) {
   }
 }
 
+// An in-memory text is read from its start by every read: what follows the
+// last item is never looked at, so it is left as it is.
+Outcome skip_line(MemorySource&) { return Outcome::success; }
+
 // scan_uint: digits from c on, into acc held at kDigitCap. Returns the
 // character after them (not consumed).
 template <class Source>
