@@ -71,9 +71,15 @@ Outcome skip_line(FileSource& in) {
   }
 }
 
-// An in-memory text is read from its start by every read: what follows the
-// last item is never looked at, so it is left as it is.
-Outcome skip_line(MemorySource&) { return Outcome::success; }
+// finish_read: ends a free-form read that filled its items or met the
+// terminator, by skipping the rest of the line. An in-memory text is read
+// from its start by every read, so what follows is never looked at and is
+// left as it is (no scan over the blanks that pad a line text).
+template <class Source>
+Outcome finish_read(Source& in) {
+  return skip_line(in);
+}
+Outcome finish_read(MemorySource&) { return Outcome::success; }
 
 // scan_uint: digits from c on, into acc held at kDigitCap. Returns the
 // character after them (not consumed).
@@ -211,7 +217,7 @@ Tok marker_word(Source& in, bool sign, double& value) {
   return len == 1 && c == kEnd ? Tok::eof : Tok::error;
 }
 
-// real_mantissa: the rest of a real token from c on: mantissa digits and
+// real_rest: the rest of a real token from c on: mantissa digits and
 // point, then the exponent. d already holds any leading digits.
 template <class Source>
 Tok real_rest(Source& in, int c, bool neg, Decimal& d, double& value) {
@@ -310,7 +316,7 @@ template <class Source, class T, class Token>
 Outcome read_list(Source& in, T* items, int n, Token token) {
   if (n <= 0) {
     if (in.peek() == kEnd) return Outcome::eof;
-    return skip_line(in);
+    return finish_read(in);
   }
   int i = 0;
   bool start = true, comma = false, eol = false, after_eol = false;
@@ -350,7 +356,7 @@ Outcome read_list(Source& in, T* items, int n, Token token) {
         break;  // a null value
       case '/':
         in.skip();
-        return skip_line(in);
+        return finish_read(in);
       case kEnd:
         return Outcome::eof;
       case kFault:
@@ -364,14 +370,14 @@ Outcome read_list(Source& in, T* items, int n, Token token) {
         const int k = static_cast<int>(std::min<std::int64_t>(rep, n - i));
         if (t == Tok::value) std::fill(items + i, items + i + k, v);
         i += k;
-        if (i == n) return skip_line(in);
+        if (i == n) return finish_read(in);
         start = comma = eol = after_eol = false;
         continue;
       }
     }
     // A comma or semicolon that the separator did not take: the item before
     // it is null, and it begins the next separator.
-    if (++i == n) return skip_line(in);
+    if (++i == n) return finish_read(in);
     start = eol = after_eol = false;
     comma = true;
   }
