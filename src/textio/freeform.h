@@ -23,7 +23,17 @@ enum class Outcome { success, error, eof };
 enum class Markers { none, missing };
 
 // Fill items[0 .. n-1]. Items that the read does not reach, that receive a
-// null value or that lie after a terminator keep their values.
+// null value or that lie after a terminator keep their values; on error the
+// failing item keeps its value too.
+//
+// After the last item (or a terminator) the rest of that line is skipped up
+// to and including the next line feed, so a file is left at the following
+// line. An in-memory text is left as it is there: every read of a line text
+// starts afresh with a new MemorySource. With n <= 0 one line is skipped
+// (eof when the input is already exhausted).
+//
+// "nan(...)" groups may be of any length (they are not stored); a group
+// cut off by the end of the input gives eof.
 template <class Source>
 Outcome read_free(Source& in, std::int32_t* items, int n);
 template <class Source>

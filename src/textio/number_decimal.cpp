@@ -1,0 +1,59 @@
+#include "textio/number_decimal.h"
+
+#include <charconv>
+#include <limits>
+
+namespace kolva {
+
+// decimal_value: magnitude of a gathered decimal number.
+//
+//   d      in/out  the gathered digits (Decimal); the tail of d.digits is
+//                  used as scratch for the text handed to the conversion,
+//                  the counts are left as they were.
+//   exp10  in      the number's written exponent, held to +-kExponentCap.
+//   returns        the double nearest to 0.d1 ... d(nd) * 10^(lead + exp10),
+//                  ties to even; +infinity above the range of a double, a
+//                  subnormal or +0 below it. The caller applies the sign.
+//
+// Method: values whose first digit lies at 10^310 or above are infinite
+// and values below 10^-330 (under half the smallest subnormal) are zero.
+// A significand of at most 15 digits scaled by 10^k, |k| <= 22, is an
+// exact integer times or divided by an exact power of ten: one rounded
+// operation gives the nearest double. Every other value is written as "DDD...e<x>", an integer significand
+// of at most kMaxDigits + 1 digits, and converted by std::from_chars,
+// which rounds exactly. from_chars reports out-of-range without giving a
+// value both on overflow and on underflow to zero; the exponent tells
+// which it was.
+double decimal_value(Decimal& d, std::int64_t exp10) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  if (d.nd == 0) return 0.0;
+  const std::int64_t top = d.lead + exp10;
+  if (top > 310) return kInf;
+  if (top < -330) return 0.0;
+
+  int nd = d.nd;
+  if (nd <= 15 && !d.sticky) {
+    static constexpr double kPow10[] = {
+        1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const std::int64_t k = top - nd;
+    if (k >= -22 && k <= 22) {
+      std::int64_t m = 0;
+      for (int i = 0; i < nd; ++i) m = m * 10 + (d.digits[i] - '0');
+      const double x = static_cast<double>(m);
+      return k >= 0 ? x * kPow10[k] : x / kPow10[-k];
+    }
+  }
+  if (d.sticky) d.digits[nd++] = '1';
+  char* const end = d.digits + sizeof d.digits;
+  char* p = d.digits + nd;
+  *p++ = 'e';
+  p = std::to_chars(p, end, top - nd).ptr;
+
+  double v = 0.0;
+  const auto r = std::from_chars(d.digits, p, v);
+  if (r.ec == std::errc::result_out_of_range) return top > 0 ? kInf : 0.0;
+  return v;
+}
+
+}  // namespace kolva

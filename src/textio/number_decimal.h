@@ -1,0 +1,57 @@
+// Decimal significands gathered one digit at a time, in bounded memory, and
+// their conversion to the nearest double.
+#pragma once
+
+#include <cstdint>
+
+namespace kolva {
+
+// The digits of a decimal mantissa as a reader meets them, normalized:
+// leading zeros dropped, at most kMaxDigits significant digits kept, and
+// one sticky non-zero digit standing for every non-zero digit dropped
+// after them. The value is 0.d1 d2 ... d(nd) times 10^lead.
+//
+// Keeping 800 digits is enough for exact rounding: a point half-way
+// between two neighbouring doubles never has more than 767 significant
+// digits, so the dropped digits can only tell whether the value lies
+// strictly above the kept ones, and the sticky digit keeps that.
+struct Decimal {
+  static constexpr int kMaxDigits = 800;
+
+  // The digits, then room for the sticky digit, the exponent letter, its
+  // sign and digits, when the text is built for the conversion.
+  char digits[kMaxDigits + 16];
+  int nd = 0;              // digits kept
+  bool sticky = false;     // a non-zero digit was dropped after them
+  bool point = false;      // the decimal point has been met
+  bool any = false;        // at least one digit has been met
+  std::int64_t lead = 0;   // decimal exponent of the first kept digit
+
+  void reset() {
+    nd = 0;
+    sticky = point = any = false;
+    lead = 0;
+  }
+
+  // Takes the next mantissa digit ch ('0' .. '9').
+  void add(int ch) {
+    any = true;
+    if (nd == 0 && ch == '0') {
+      if (point) --lead;  // a zero between the point and the first digit
+      return;
+    }
+    if (!point) ++lead;
+    if (nd < kMaxDigits)
+      digits[nd++] = static_cast<char>(ch);
+    else if (ch != '0')
+      sticky = true;
+  }
+};
+
+// Exponents beyond this magnitude are held at it: any such exponent puts
+// the value far outside the range of a double.
+inline constexpr std::int64_t kExponentCap = 1000000000;
+
+double decimal_value(Decimal& d, std::int64_t exp10);
+
+}  // namespace kolva
