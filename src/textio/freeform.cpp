@@ -313,7 +313,7 @@ Tok real_token(Source& in, Markers markers, Decimal& d, std::int64_t& rep,
 // line end was met, `after_eol` while only blanks followed the last line
 // end (a comma there belongs to the separator when `comma` is not set).
 template <class Source, class T, class Token>
-Outcome read_list(Source& in, T* items, int n, Token token) {
+Outcome read_list(Source& in, T* items, int n, bool* filled, Token token) {
   if (n <= 0) {
     if (in.peek() == kEnd) return Outcome::eof;
     return finish_read(in);
@@ -368,7 +368,10 @@ Outcome read_list(Source& in, T* items, int n, Token token) {
         if (t == Tok::error) return Outcome::error;
         if (t == Tok::eof) return Outcome::eof;
         const int k = static_cast<int>(std::min<std::int64_t>(rep, n - i));
-        if (t == Tok::value) std::fill(items + i, items + i + k, v);
+        if (t == Tok::value) {
+          std::fill(items + i, items + i + k, v);
+          if (filled) std::fill(filled + i, filled + i + k, true);
+        }
         i += k;
         if (i == n) return finish_read(in);
         start = comma = eol = after_eol = false;
@@ -436,17 +439,18 @@ Outcome take_text(FileSource& in, char* text, int w) {
 }  // namespace
 
 template <class Source>
-Outcome read_free(Source& in, std::int32_t* items, int n) {
-  return read_list(in, items, n,
+Outcome read_free(Source& in, std::int32_t* items, int n, bool* filled) {
+  return read_list(in, items, n, filled,
                    [](Source& s, std::int64_t& rep, std::int32_t& v) {
                      return int_token(s, rep, v);
                    });
 }
 
 template <class Source>
-Outcome read_free(Source& in, double* items, int n, Markers markers) {
+Outcome read_free(Source& in, double* items, int n, Markers markers,
+                  bool* filled) {
   Decimal d;
-  return read_list(in, items, n,
+  return read_list(in, items, n, filled,
                    [&d, markers](Source& s, std::int64_t& rep, double& v) {
                      return real_token(s, markers, d, rep, v);
                    });
@@ -457,10 +461,10 @@ Outcome read_text(Source& in, char* text, int w) {
   return take_text(in, text, w);
 }
 
-template Outcome read_free<MemorySource>(MemorySource&, std::int32_t*, int);
-template Outcome read_free<FileSource>(FileSource&, std::int32_t*, int);
-template Outcome read_free<MemorySource>(MemorySource&, double*, int, Markers);
-template Outcome read_free<FileSource>(FileSource&, double*, int, Markers);
+template Outcome read_free<MemorySource>(MemorySource&, std::int32_t*, int, bool*);
+template Outcome read_free<FileSource>(FileSource&, std::int32_t*, int, bool*);
+template Outcome read_free<MemorySource>(MemorySource&, double*, int, Markers, bool*);
+template Outcome read_free<FileSource>(FileSource&, double*, int, Markers, bool*);
 template Outcome read_text<MemorySource>(MemorySource&, char*, int);
 template Outcome read_text<FileSource>(FileSource&, char*, int);
 

@@ -34,11 +34,16 @@ enum class Markers { none, missing };
 //
 // "nan(...)" groups may be of any length (they are not stored); a group
 // cut off by the end of the input gives eof.
+//
+// When `filled` is given, filled[i] is set to true for every item that
+// receives a value (it is left alone for the others), so that a caller can
+// tell a value from a null value or a terminator.
 template <class Source>
-Outcome read_free(Source& in, std::int32_t* items, int n);
+Outcome read_free(Source& in, std::int32_t* items, int n,
+                  bool* filled = nullptr);
 template <class Source>
 Outcome read_free(Source& in, double* items, int n,
-                  Markers markers = Markers::none);
+                  Markers markers = Markers::none, bool* filled = nullptr);
 
 // Fixed-width text read: text[0 .. w-1] receives up to w characters of the
 // current line, blank-padded. At the end of the file the text is unchanged
