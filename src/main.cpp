@@ -2,4 +2,4 @@
 // The whole run lives in the driver; this is only the entry point.
 #include "driver/run.h"
 
-int main() { return kolva::run(); }
+int main() { return kolva::run_process(); }

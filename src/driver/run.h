@@ -16,4 +16,7 @@ struct RunStreams {
 // failure. Never calls exit.
 int run(const RunStreams& streams = {});
 
+// The process entry: guards the standard streams and SIGPIPE, then runs.
+int run_process();
+
 }  // namespace kolva
