@@ -1,0 +1,97 @@
+#include "driver/combine.h"
+
+#include "numeric/eigen.h"
+#include "numeric/sortp.h"
+
+namespace kolva {
+
+double convert(double r) {
+  const double r2 = r * r;
+  const double r3 = r * r2;
+  const double r4 = r2 * r2;
+  const double r5 = r * r4;
+  const double r6 = r2 * r4;
+  const double pw[7] = {1.0, r, r2, r3, r4, r5, r6};
+  double s = 0.0;
+  for (int k = 0; k < 7; ++k) s = s + betaa[k] * pw[k];
+  return s;
+}
+
+namespace {
+
+// n minus the sum of (lambda - 1) over the eigenvalues above 1, taken in
+// the order given. The product with the 0/1 weight is kept as it stands:
+// it lets a not-a-number or infinite eigenvalue reach the result.
+double effective(int n, const double* lam) {
+  double m = static_cast<double>(n);
+  for (int i = 0; i < n; ++i) {
+    const double w = lam[i] > 1.0 ? 1.0 : 0.0;
+    m = m - (lam[i] - 1.0) * w;
+  }
+  return m;
+}
+
+void eigenvalues(int n, const double* a, double* d, Combiner& c, std::int32_t& ct, std::int32_t& cl) {
+  tdiag_values(n, a, d, c.off, c.z, kLd, ct);
+  lrvt_values(n, d, c.off, cl);
+}
+
+}  // namespace
+
+double combine(const double* k, int nvara, const double* v, Combiner& c) {
+  c.nfaults = 0;
+  int n = 0;
+  for (int i = 0; i < nvara; ++i) {
+    if (v[i] == -9.0) continue;
+    c.sel[n] = i + 1;
+    c.selp[n] = v[i];
+    ++n;
+  }
+  c.n = n;
+  if (n <= 1) return -9.0;
+
+  sortp(c.selp, n, c.sorted, c.perm);
+
+  // P: the correlations of the selected phenotypes in sorted order,
+  // converted; unit diagonal. Only the lower triangle is read below, but
+  // the block copies take whole columns, so both halves are filled.
+  for (int a = 0; a < n; ++a) {
+    const int qa = c.sel[c.perm[a] - 1] - 1;
+    c.p[a * kLd + a] = 1.0;
+    for (int b = 0; b < a; ++b) {
+      const int qb = c.sel[c.perm[b] - 1] - 1;
+      const double f = convert(k[qb * kLd + qa]);
+      c.p[b * kLd + a] = f;
+      c.p[a * kLd + b] = f;
+    }
+  }
+
+  // The whole matrix. It is also the leading block of order n, so its
+  // eigenvalues and codes serve for M(n) as well.
+  setz(c.codes);
+  eigenvalues(n, c.p, c.lam, c, c.codes[0], c.codes[1]);
+  if (c.codes[0] != 0 || c.codes[1] != 0) c.faults[c.nfaults++] = {0, c.codes[0], c.codes[1]};
+  c.m = effective(n, c.lam);
+
+  // Leading blocks, each decomposed from scratch. The solver reads only the
+  // leading j x j block of P, so P itself is handed over.
+  c.mj[0] = 1.0;  // the block of order 1 has the single eigenvalue 1
+  for (int j = 2; j < n; ++j) {
+    setz(c.codes);
+    eigenvalues(j, c.p, c.mu, c, c.codes[2], c.codes[3]);
+    if (c.codes[2] != 0 || c.codes[3] != 0) c.faults[c.nfaults++] = {j, c.codes[2], c.codes[3]};
+    c.mj[j - 1] = effective(j, c.mu);
+  }
+  const SolverFault whole = c.nfaults > 0 && c.faults[0].j == 0 ? c.faults[0] : SolverFault{};
+  if (whole.tdiag != 0 || whole.lrvt != 0) c.faults[c.nfaults++] = {n, whole.tdiag, whole.lrvt};
+  c.mj[n - 1] = c.m;
+
+  double best = 1000.0;
+  for (int a = 0; a < n; ++a) {
+    const double adjusted = (c.m / c.mj[a]) * c.sorted[a];
+    if (adjusted < best) best = adjusted;
+  }
+  return best;
+}
+
+}  // namespace kolva

@@ -1,0 +1,63 @@
+// The combined association statistic of one variant.
+//
+// The present p-values are put in ascending order; the phenotype
+// correlations among them are converted into p-value correlations by a
+// polynomial of degree six; the effective number of tests M of the whole
+// converted matrix and M(j) of each leading j x j block come from their
+// eigenvalues (n minus the sum of (lambda - 1) over eigenvalues above 1);
+// the combined p-value is the smallest (M / M(j)) * p(j).
+#pragma once
+
+#include <cstdint>
+
+#include "driver/phenotypes.h"
+
+namespace kolva {
+
+// Coefficients of the conversion polynomial: single-precision values
+// widened to double.
+inline constexpr double betaa[7] = {
+    static_cast<double>(-0.0007609278f), static_cast<double>(-0.0022965148f),
+    static_cast<double>(0.62262493f),    static_cast<double>(0.0148755135f),
+    static_cast<double>(0.10951559f),    static_cast<double>(-0.021893032f),
+    static_cast<double>(0.21789704f),
+};
+
+// f(r) = sum of betaa(k) * r^(k-1), k = 1 .. 7 in ascending order, with
+// the powers formed by square-and-multiply.
+double convert(double r);
+
+// A solver run that reported a fault: block order j (0 for the whole
+// matrix) and its two codes.
+struct SolverFault {
+  int j;
+  std::int32_t tdiag;
+  std::int32_t lrvt;
+};
+
+// Working storage of one evaluation, fixed in size and reused.
+struct Combiner {
+  int n = 0;                     // present p-values
+  int sel[maxnvara];             // their phenotype numbers (1-based)
+  double selp[maxnvara];         // their p-values, phenotype order
+  double sorted[maxnvara];       // p(1) <= ... <= p(n)
+  std::int32_t perm[maxnvara];   // sorted[a] == selp[perm[a] - 1]
+  double p[kLd * kLd];           // converted matrix P
+  double z[kLd * kLd];           // solver scratch
+  double lam[kLd];               // eigenvalues of P
+  double mu[kLd];                // eigenvalues of a block
+  double off[kLd];               // solver scratch
+  double mj[kLd];                // block effective numbers M(1..n)
+  double m = 0;                  // effective number of tests
+  std::int32_t codes[4] = {};
+  SolverFault faults[kLd + 1];   // faults of this evaluation, in the order met
+  int nfaults = 0;
+};
+
+// Evaluates one variant with nvara p-values v (missing: -9 exactly) against
+// the correlation matrix k (leading dimension kLd). Returns the combined
+// p-value; c.n tells how many p-values were present (for n <= 1 there is no
+// combined value and the return value is -9). Faults are left in c.faults.
+double combine(const double* k, int nvara, const double* v, Combiner& c);
+
+}  // namespace kolva

@@ -1,0 +1,24 @@
+// Result records and the solver fault records of a variant.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/combine.h"
+#include "driver/variant.h"
+
+namespace kolva {
+
+// Result record length without its line end: with and without a combined
+// p-value.
+inline constexpr int kResultLong = 65;
+inline constexpr int kResultShort = 50;
+
+// Formats the result record, CR LF included, into rec (room for 67 bytes);
+// returns its length. n is the count of present p-values; for n <= 1 the
+// last field is -9 in the short form.
+int format_result(char* rec, const Variant& v, int n, double combined);
+
+// The fault records of one evaluation of variant k, on the run log.
+void write_faults(Channels& ch, std::int32_t k, const Combiner& c);
+
+}  // namespace kolva

@@ -1,0 +1,132 @@
+// Splitting variant lines and reading them from files.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fcntl.h>
+#include <limits>
+#include <unistd.h>
+
+#include "driver/variant.h"
+#include "support/run_binary.h"
+
+namespace kolva {
+namespace {
+
+constexpr double NA = kMissing;
+const double kInf = std::numeric_limits<double>::infinity();
+
+struct SplitCase {
+  std::string line;
+  int nvara;
+  Outcome outcome;
+  const char* chrom;  // 4 characters
+  std::string id;     // unpadded
+  std::vector<double> p;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.line; }
+
+class Split : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(Split, Fields) {
+  const SplitCase& c = GetParam();
+  Variant v;
+  for (double& x : v.p) x = 12345.0;  // must not leak into the result
+  EXPECT_EQ(split_variant(c.line, c.nvara, v), c.outcome);
+  EXPECT_EQ(std::string(v.chrom, 4), c.chrom);
+  std::string id = c.id;
+  id.resize(33, ' ');
+  EXPECT_EQ(std::string(v.id, 33), id);
+  if (c.outcome == Outcome::success) {
+    for (std::size_t i = 0; i < c.p.size(); ++i) EXPECT_EQ(v.p[i], c.p[i]) << "p-value " << i + 1;
+  }
+}
+
+const std::string k33 = "rs" + std::string(31, '3');
+const std::string k34 = "rs" + std::string(32, '4');
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, Split,
+    ::testing::Values(
+        SplitCase{"1 rs123 0.01 0.2", 2, Outcome::success, "1   ", "rs123", {0.01, 0.2}},
+        SplitCase{"   chr10    rs5   0.5    0.25  ", 2, Outcome::success, "chr1", "rs5", {0.5, 0.25}},
+        SplitCase{"X " + k33 + " 0.5", 1, Outcome::success, "X   ", k33, {0.5}},
+        SplitCase{"X " + k34 + " 0.5", 1, Outcome::success, "X   ",
+                  k34.substr(0, 30) + "...", {0.5}},
+        // Missing-value words, each a token of its own.
+        SplitCase{"1 rs1 0.1 NA 0.3", 3, Outcome::success, "1   ", "rs1", {0.1, NA, 0.3}},
+        SplitCase{"1 rs1 0.1 na 0.3", 3, Outcome::success, "1   ", "rs1", {0.1, NA, 0.3}},
+        SplitCase{"1 rs1 0.1 N 0.3", 3, Outcome::success, "1   ", "rs1", {0.1, NA, 0.3}},
+        SplitCase{"1 rs1 0.3 NaN", 2, Outcome::success, "1   ", "rs1", {0.3, NA}},
+        SplitCase{"1 rs1 2*NA 0.5", 3, Outcome::success, "1   ", "rs1", {NA, NA, 0.5}},
+        SplitCase{"1 rs1 0.5NA 0.3", 2, Outcome::error, "1   ", "rs1", {}},
+        SplitCase{"1 rs1 inf 0.3", 2, Outcome::error, "1   ", "rs1", {}},
+        SplitCase{"1 rs1 -nan 0.3", 2, Outcome::error, "1   ", "rs1", {}},
+        SplitCase{"1 rs1 0.5x", 1, Outcome::error, "1   ", "rs1", {}},
+        SplitCase{"1 rs1 0.3 1e999", 2, Outcome::success, "1   ", "rs1", {0.3, kInf}},
+        SplitCase{"1 rs1 0.1 0.2 none", 2, Outcome::success, "1   ", "rs1", {0.1, 0.2}},
+        // Null values and terminators leave the missing value.
+        SplitCase{"1 rs1 0.1,,0.3", 3, Outcome::success, "1   ", "rs1", {0.1, NA, 0.3}},
+        SplitCase{"1 rs1 0.1 /", 2, Outcome::success, "1   ", "rs1", {0.1, NA}},
+        // -9 written as a number is missing too; anything else is a value.
+        SplitCase{"1 rs1 -9 -9.0 -9e0 -9.5 9", 5, Outcome::success, "1   ", "rs1",
+                  {-9.0, -9.0, -9.0, -9.5, 9.0}},
+        // Too few values.
+        SplitCase{"", 1, Outcome::eof, "    ", "", {}},
+        SplitCase{"1 rs1", 1, Outcome::eof, "1   ", "rs1", {}},
+        SplitCase{"1 rs1 0.1 N", 3, Outcome::eof, "1   ", "rs1", {}},
+        // Tabs do not separate the fields.
+        SplitCase{"1\trs1\t0.1\t0.2", 2, Outcome::eof, "1\trs", "", {}}),
+    [](const auto& info) { return "case" + std::to_string(info.index); });
+
+// Lines read from a file through LineReader.
+std::vector<std::pair<Outcome, std::string>> read_lines(const std::string& bytes) {
+  testing::TempDir dir;
+  dir.write("f", bytes);
+  int fd = ::open((dir / "f").c_str(), O_RDONLY);
+  FileSource src(fd);
+  LineReader lines;
+  std::vector<std::pair<Outcome, std::string>> got;
+  for (;;) {
+    std::string_view line;
+    Outcome o = lines.next(src, line);
+    got.emplace_back(o, o == Outcome::success ? std::string(line) : std::string());
+    if (o != Outcome::success) break;
+  }
+  ::close(fd);
+  return got;
+}
+
+TEST(LineReader, LineEndsInEveryForm) {
+  using P = std::pair<Outcome, std::string>;
+  EXPECT_EQ(read_lines("a\nb\r\nc\rd"),
+            (std::vector<P>{{Outcome::success, "a"}, {Outcome::success, "b"},
+                            {Outcome::success, "c"}, {Outcome::success, "d"}, {Outcome::eof, ""}}));
+  EXPECT_EQ(read_lines("\n\r\n"), (std::vector<P>{{Outcome::success, ""}, {Outcome::success, ""},
+                                                  {Outcome::eof, ""}}));
+  EXPECT_EQ(read_lines(""), (std::vector<P>{{Outcome::eof, ""}}));
+}
+
+TEST(LineReader, LinesAcrossBufferRefills) {
+  // A CR LF split by the buffer boundary, and lines longer than the buffer.
+  const std::size_t b = FileSource::kBufferSize;
+  std::string first(b - 1, 'x');
+  std::string longer(3 * b + 17, 'y');
+  auto got = read_lines(first + "\r\n" + longer + "\nz");
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(got[0].second, first);
+  EXPECT_EQ(got[1].second, longer);
+  EXPECT_EQ(got[2].second, "z");
+  EXPECT_EQ(got[3].first, Outcome::eof);
+}
+
+TEST(LineReader, LongestLineAndOneByteMore) {
+  auto ok = read_lines(std::string(kMaxLine, '1') + "\n");
+  EXPECT_EQ(ok[0].first, Outcome::success);
+  EXPECT_EQ(ok[0].second.size(), kMaxLine);
+  auto bad = read_lines(std::string(kMaxLine + 1, '1') + "\n");
+  EXPECT_EQ(bad[0].first, Outcome::error);
+}
+
+}  // namespace
+}  // namespace kolva
