@@ -60,8 +60,9 @@ Control read_control(Channels& ch) {
 }
 
 void open_files(Channels& ch, Control& c) {
-  OpenResult log = ch.open(kLogUnit, "kolva_log.txt", false);
-  if (!log.ok) ch.io_failure(kLogUnit, log.reason);
+  constexpr std::string_view kLogName = "kolva_log.txt";
+  OpenResult log = ch.open(kLogUnit, kLogName, false);
+  if (!log.ok) ch.io_failure(kLogUnit, log.reason, kLogName);
   ch.write_freeform(kLogUnit, {"Kolva log "});
 
   if (!ch.open(kCorrUnit, Control::text(c.corr, 25), true).ok) fail(ch, " error opening corr file ");

@@ -128,10 +128,7 @@ Channels::Channel& Channels::connected(int unit) {
     auto r = std::to_chars(name + 5, name + sizeof name - 1, unit);
     *r.ptr = '\0';
     OpenResult res = open(unit, name, false);
-    if (!res.ok) {
-      diagnose(unit, name, res.reason);
-      throw RunEnd{2};
-    }
+    if (!res.ok) io_failure(unit, res.reason, name);
   }
   return *chan_[unit];
 }
@@ -240,10 +237,9 @@ void Channels::diagnose(int unit, std::string_view name, std::string_view reason
   if (!write_fd(err_fd_, msg, err)) err_ok_ = false;
 }
 
-void Channels::io_failure(int unit, std::string_view reason) {
+void Channels::io_failure(int unit, std::string_view reason, std::string_view name) {
   const Channel* c = chan_[unit].get();
-  std::string name = c ? c->name : std::string("unconnected");
-  diagnose(unit, name, reason);
+  diagnose(unit, !name.empty() ? name : c ? std::string_view(c->name) : "unconnected", reason);
   throw RunEnd{2};
 }
 

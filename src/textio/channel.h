@@ -73,8 +73,10 @@ class Channels {
   // `status`.
   [[noreturn]] void stop(std::string_view text, int status);
   // Writes a diagnostic naming the channel, its file and the reason to
-  // standard error and ends the run with status 2.
-  [[noreturn]] void io_failure(int unit, std::string_view reason);
+  // standard error and ends the run with status 2. `name` names the file
+  // when the channel is not connected (a failed open).
+  [[noreturn]] void io_failure(int unit, std::string_view reason,
+                               std::string_view name = {});
 
   // Flushes and closes every channel. Returns false when a flush failed
   // (its diagnostic is then on standard error).

@@ -181,3 +181,23 @@ TEST(Run, LeadingBlanksBelongToTheName) {
 
 }  // namespace
 }  // namespace kolva::testing
+
+namespace kolva::testing {
+namespace {
+
+// The run log has no failure branch of its own: when it cannot be opened
+// the run ends as an input/output failure.
+TEST(Run, RunLogThatCannotBeOpenedIsAnInputOutputFailure) {
+  TempDir dir;
+  dir.write("defdims", "2 1\nlow\npvals.txt\ncorr.txt\nres.txt\n");
+  std::filesystem::create_directory(dir / "kolva_log.txt");
+  RunResult r = run_kolva(dir);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err,
+            "kolva: input/output failure on channel 11 (kolva_log.txt): "
+            "'kolva_log.txt' is a directory\n");
+  EXPECT_EQ(r.out, "  starting \r\n");
+}
+
+}  // namespace
+}  // namespace kolva::testing
