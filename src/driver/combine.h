@@ -43,6 +43,7 @@ struct Combiner {
   double sorted[maxnvara];       // p(1) <= ... <= p(n)
   std::int32_t perm[maxnvara];   // sorted[a] == selp[perm[a] - 1]
   double p[kLd * kLd];           // converted matrix P
+  double b[kLd * kLd];           // copy of a leading block (reference path)
   double z[kLd * kLd];           // solver scratch
   double lam[kLd];               // eigenvalues of P
   double mu[kLd];                // eigenvalues of a block
@@ -59,5 +60,11 @@ struct Combiner {
 // p-value; c.n tells how many p-values were present (for n <= 1 there is no
 // combined value and the return value is -9). Faults are left in c.faults.
 double combine(const double* k, int nvara, const double* v, Combiner& c);
+
+// The same evaluation done step by step in its plain form: the full solver
+// with eigenvectors, every leading block copied out and decomposed from
+// scratch, the block of order n included. Slow; it is the yardstick that
+// combine() is checked and timed against, bit for bit.
+double combine_reference(const double* k, int nvara, const double* v, Combiner& c);
 
 }  // namespace kolva
