@@ -31,10 +31,6 @@ double effective(int n, const double* lam) {
   return m;
 }
 
-void eigenvalues(int n, const double* a, double* d, Combiner& c, std::int32_t& ct, std::int32_t& cl) {
-  tdiag_values(n, a, d, c.off, c.z, kLd, ct);
-  lrvt_values(n, d, c.off, cl);
-}
 
 }  // namespace
 
@@ -66,24 +62,32 @@ double combine(const double* k, int nvara, const double* v, Combiner& c) {
     }
   }
 
-  // The whole matrix. It is also the leading block of order n, so its
-  // eigenvalues and codes serve for M(n) as well.
-  setz(c.codes);
-  eigenvalues(n, c.p, c.lam, c, c.codes[0], c.codes[1]);
-  if (c.codes[0] != 0 || c.codes[1] != 0) c.faults[c.nfaults++] = {0, c.codes[0], c.codes[1]};
+  // The whole matrix (problem 0) and the blocks of order n-1 down to 2
+  // (problem n - j), each decomposed from scratch. The whole matrix is also
+  // the leading block of order n, so its eigenvalues and codes serve for
+  // M(n) as well. The reduction cannot fail for orders of 2 and more, so
+  // its codes are 0.
+  const FastKernels& fast = fast_kernels();
+  const int count = n - 1;
+  for (int q = 0; q < count; ++q) {
+    c.ord[q] = n - q;
+    fast.tdiag(c.ord[q], c.p, kLd, c.dq + q * kFastLd, c.eq + q * kFastLd);
+  }
+  fast.lrvt_many(count, c.ord, c.dq, c.eq, kFastLd, c.qfault, mits);
+
+  for (int i = 0; i < n; ++i) c.lam[i] = c.dq[i];
+  c.codes[0] = 0;
+  c.codes[1] = c.qfault[0];
+  if (c.codes[1] != 0) c.faults[c.nfaults++] = {0, 0, c.codes[1]};
   c.m = effective(n, c.lam);
 
-  // Leading blocks, each decomposed from scratch. The solver reads only the
-  // leading j x j block of P, so P itself is handed over.
   c.mj[0] = 1.0;  // the block of order 1 has the single eigenvalue 1
   for (int j = 2; j < n; ++j) {
-    setz(c.codes);
-    eigenvalues(j, c.p, c.mu, c, c.codes[2], c.codes[3]);
-    if (c.codes[2] != 0 || c.codes[3] != 0) c.faults[c.nfaults++] = {j, c.codes[2], c.codes[3]};
-    c.mj[j - 1] = effective(j, c.mu);
+    const int q = n - j;
+    if (c.qfault[q] != 0) c.faults[c.nfaults++] = {j, 0, c.qfault[q]};
+    c.mj[j - 1] = effective(j, c.dq + q * kFastLd);
   }
-  const SolverFault whole = c.nfaults > 0 && c.faults[0].j == 0 ? c.faults[0] : SolverFault{};
-  if (whole.tdiag != 0 || whole.lrvt != 0) c.faults[c.nfaults++] = {n, whole.tdiag, whole.lrvt};
+  if (c.codes[1] != 0) c.faults[c.nfaults++] = {n, 0, c.codes[1]};
   c.mj[n - 1] = c.m;
 
   double best = 1000.0;

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "driver/phenotypes.h"
+#include "numeric/fastpath.h"
 
 namespace kolva {
 
@@ -49,6 +50,13 @@ struct Combiner {
   double mu[kLd];                // eigenvalues of a block
   double off[kLd];               // solver scratch
   double mj[kLd];                // block effective numbers M(1..n)
+  // Production path: the whole matrix and the blocks n-1 .. 2 as one pool
+  // of problems, largest first; problem q has order ord[q] and its
+  // diagonal / off-diagonal at dq / eq + q * kFastLd.
+  int ord[kLd];
+  std::int32_t qfault[kLd];
+  alignas(64) double dq[kLd * kFastLd];
+  alignas(64) double eq[kLd * kFastLd];
   double m = 0;                  // effective number of tests
   std::int32_t codes[4] = {};
   SolverFault faults[kLd + 1];   // faults of this evaluation, in the order met

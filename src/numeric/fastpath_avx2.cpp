@@ -1,0 +1,17 @@
+// The avx2 build of the fast kernels. Every header is included before the
+// target switch, so no inline library code is compiled for it.
+#include <immintrin.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "numeric/eigen.h"
+#include "numeric/fastpath.h"
+
+#pragma GCC target("avx2")
+namespace kolva::isa_avx2 {
+#include "numeric/fastpath_kernels.inc"
+
+extern const FastKernels kernels = {tdiag_fast, lrvt_many};
+}  // namespace kolva::isa_avx2

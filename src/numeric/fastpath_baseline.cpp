@@ -1,0 +1,17 @@
+// The baseline build of the fast kernels. Every header is included before the
+// target switch, so no inline library code is compiled for it.
+#include <immintrin.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "numeric/eigen.h"
+#include "numeric/fastpath.h"
+
+
+namespace kolva::isa_baseline {
+#include "numeric/fastpath_kernels.inc"
+
+extern const FastKernels kernels = {tdiag_fast, lrvt_many};
+}  // namespace kolva::isa_baseline
