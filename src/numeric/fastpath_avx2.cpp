@@ -10,6 +10,9 @@
 #include "numeric/fastpath.h"
 
 #pragma GCC target("avx2")
+
+#define KOLVA_FAST_LANES 8
+#define KOLVA_FAST_WIDTH 4
 namespace kolva::isa_avx2 {
 #include "numeric/fastpath_kernels.inc"
 

@@ -10,6 +10,9 @@
 #include "numeric/fastpath.h"
 
 #pragma GCC target("avx512f")
+
+#define KOLVA_FAST_LANES 8
+#define KOLVA_FAST_WIDTH 8
 namespace kolva::isa_avx512 {
 #include "numeric/fastpath_kernels.inc"
 

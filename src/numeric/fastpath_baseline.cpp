@@ -10,6 +10,9 @@
 #include "numeric/fastpath.h"
 
 
+
+#define KOLVA_FAST_LANES 8
+#define KOLVA_FAST_WIDTH 2
 namespace kolva::isa_baseline {
 #include "numeric/fastpath_kernels.inc"
 
