@@ -69,10 +69,12 @@ double combine(const double* k, int nvara, const double* v, Combiner& c) {
   // its codes are 0.
   const FastKernels& fast = fast_kernels();
   const int count = n - 1;
+  const double* mats[kLd];
   for (int q = 0; q < count; ++q) {
     c.ord[q] = n - q;
-    fast.tdiag(c.ord[q], c.p, kLd, c.dq + q * kFastLd, c.eq + q * kFastLd);
+    mats[q] = c.p;
   }
+  fast.tdiag_many(count, c.ord, mats, kLd, c.dq, c.eq, kFastLd);
   fast.lrvt_many(count, c.ord, c.dq, c.eq, kFastLd, c.qfault, mits);
 
   for (int i = 0; i < n; ++i) c.lam[i] = c.dq[i];

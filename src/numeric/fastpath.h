@@ -1,6 +1,6 @@
 // Eigenvalue kernels of the variant pass, tuned for one core: the
-// Householder reduction on a mirrored copy with vector loops, and the QL
-// iteration run on many tridiagonal problems at once in vector lanes.
+// Householder reduction and the QL iteration, each run on many independent
+// problems at once, one problem per vector lane.
 // Every value is computed by the same operations in the same order as in
 // tdiag_values / lrvt_values, so d, e and the fault codes agree to the bit.
 //
@@ -19,9 +19,11 @@ inline constexpr int kFastLd = 56;
 enum class Isa { baseline, avx2, avx512 };
 
 struct FastKernels {
-  // tdiag_fast: d and e of tdiag_values for the leading n x n block of a
-  // (leading dimension lda, lower triangle read), n >= 2, n <= 50.
-  void (*tdiag)(int n, const double* a, int lda, double* d, double* e);
+  // tdiag_many: d and e of tdiag_values for `count` problems; problem q is
+  // the leading order[q] block (2 .. 50) of the matrix a[q] (leading
+  // dimension lda, lower triangle read) and gets d / e + q * ld.
+  void (*tdiag_many)(int count, const int* order, const double* const* a, int lda,
+                     double* d, double* e, int ld);
   // lrvt_many: lrvt_values_limited on `count` independent problems; problem
   // q has order order[q], diagonal d + q*ld and off-diagonal e + q*ld in the
   // layout tdiag leaves, and gets its code in fault[q].

@@ -16,5 +16,5 @@
 namespace kolva::isa_avx2 {
 #include "numeric/fastpath_kernels.inc"
 
-extern const FastKernels kernels = {tdiag_fast, lrvt_many};
+extern const FastKernels kernels = {tdiag_many, lrvt_many};
 }  // namespace kolva::isa_avx2

@@ -154,9 +154,9 @@ const char* name(Isa isa) {
   return "baseline";
 }
 
-// Runs every case through every build: tdiag one matrix at a time, lrvt in
-// pools of up to 40 problems (so lanes are refilled and run side by side
-// with problems of other orders and families).
+// Runs every case through every build in pools of up to 40 problems, so
+// that problems of other orders and families share the vector lanes (and,
+// in the iteration, lanes are refilled).
 void check_all(const std::vector<Case>& cases, std::int32_t maxsweeps) {
   std::vector<Reference> refs;
   refs.reserve(cases.size());
@@ -168,17 +168,21 @@ void check_all(const std::vector<Case>& cases, std::int32_t maxsweeps) {
     const FastKernels& k = fast_kernels();
     std::vector<double> d(40 * kFastLd), e(40 * kFastLd);
     std::vector<int> order(40);
+    std::vector<const double*> mats(40);
     std::vector<std::int32_t> fault(40);
     int failures = 0;
     for (std::size_t b = 0; b < cases.size() && failures < 5; b += 40) {
       const int count = int(std::min<std::size_t>(40, cases.size() - b));
       for (int q = 0; q < count; ++q) {
+        order[q] = cases[b + q].n;
+        mats[q] = cases[b + q].a.data();
+      }
+      k.tdiag_many(count, order.data(), mats.data(), kLd, d.data(), e.data(), kFastLd);
+      for (int q = 0; q < count; ++q) {
         const Case& c = cases[b + q];
         const Reference& r = refs[b + q];
-        order[q] = c.n;
-        double* dq = &d[q * kFastLd];
-        double* eq = &e[q * kFastLd];
-        k.tdiag(c.n, c.a.data(), kLd, dq, eq);
+        const double* dq = &d[q * kFastLd];
+        const double* eq = &e[q * kFastLd];
         for (int i = 0; i < c.n; ++i) {
           if (!same(dq[i], r.d0[i]) || !same(eq[i], r.e0[i])) {
             ADD_FAILURE() << "tdiag, case " << b + q << " order " << c.n << " family " << int(c.family)
