@@ -19,6 +19,9 @@ double convert(double r) {
 
 namespace {
 
+// Up to this many present p-values the solver runs one problem at a time.
+constexpr int kSmallOrder = 5;
+
 // n minus the sum of (lambda - 1) over the eigenvalues above 1, taken in
 // the order given. The product with the 0/1 weight is kept as it stands:
 // it lets a not-a-number or infinite eigenvalue reach the result.
@@ -74,8 +77,17 @@ double combine(const double* k, int nvara, const double* v, Combiner& c) {
     c.ord[q] = n - q;
     mats[q] = c.p;
   }
-  fast.tdiag_many(count, c.ord, mats, kLd, c.dq, c.eq, kFastLd);
-  fast.lrvt_many(count, c.ord, c.dq, c.eq, kFastLd, c.qfault, mits);
+  if (n <= kSmallOrder) {
+    // Too few problems to fill the lanes: one after the other.
+    std::int32_t code = 0;
+    for (int q = 0; q < count; ++q) {
+      tdiag_values(c.ord[q], c.p, c.dq + q * kFastLd, c.eq + q * kFastLd, c.z, kLd, code);
+      lrvt_values(c.ord[q], c.dq + q * kFastLd, c.eq + q * kFastLd, c.qfault[q]);
+    }
+  } else {
+    fast.tdiag_many(count, c.ord, mats, kLd, c.dq, c.eq, kFastLd);
+    fast.lrvt_many(count, c.ord, c.dq, c.eq, kFastLd, c.qfault, mits);
+  }
 
   for (int i = 0; i < n; ++i) c.lam[i] = c.dq[i];
   c.codes[0] = 0;
