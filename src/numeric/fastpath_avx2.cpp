@@ -11,7 +11,7 @@
 
 #pragma GCC target("avx2")
 
-#define KOLVA_FAST_LANES 8
+#define KOLVA_FAST_LANES 4
 #define KOLVA_FAST_WIDTH 4
 namespace kolva::isa_avx2 {
 #include "numeric/fastpath_kernels.inc"

@@ -11,7 +11,7 @@
 
 
 
-#define KOLVA_FAST_LANES 8
+#define KOLVA_FAST_LANES 2
 #define KOLVA_FAST_WIDTH 2
 namespace kolva::isa_baseline {
 #include "numeric/fastpath_kernels.inc"
