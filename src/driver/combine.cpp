@@ -34,7 +34,6 @@ double effective(int n, const double* lam) {
   return m;
 }
 
-
 }  // namespace
 
 double combine(const double* k, int nvara, const double* v, Combiner& c) {
@@ -52,16 +51,13 @@ double combine(const double* k, int nvara, const double* v, Combiner& c) {
   sortp(c.selp, n, c.sorted, c.perm);
 
   // P: the correlations of the selected phenotypes in sorted order,
-  // converted; unit diagonal. Only the lower triangle is read below, but
-  // the block copies take whole columns, so both halves are filled.
+  // converted; unit diagonal. The solver reads the lower triangle only.
   for (int a = 0; a < n; ++a) {
     const int qa = c.sel[c.perm[a] - 1] - 1;
     c.p[a * kLd + a] = 1.0;
     for (int b = 0; b < a; ++b) {
       const int qb = c.sel[c.perm[b] - 1] - 1;
-      const double f = convert(k[qb * kLd + qa]);
-      c.p[b * kLd + a] = f;
-      c.p[a * kLd + b] = f;
+      c.p[b * kLd + a] = convert(k[qb * kLd + qa]);
     }
   }
 
