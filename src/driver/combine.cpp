@@ -19,6 +19,9 @@ double convert(double r) {
 
 namespace {
 
+// Up to this many present p-values the solver runs one problem at a time.
+constexpr int kSmallOrder = 5;
+
 // n minus the sum of (lambda - 1) over the eigenvalues above 1, taken in
 // the order given. The product with the 0/1 weight is kept as it stands:
 // it lets a not-a-number or infinite eigenvalue reach the result.
@@ -29,11 +32,6 @@ double effective(int n, const double* lam) {
     m = m - (lam[i] - 1.0) * w;
   }
   return m;
-}
-
-void eigenvalues(int n, const double* a, double* d, Combiner& c, std::int32_t& ct, std::int32_t& cl) {
-  tdiag_values(n, a, d, c.off, c.z, kLd, ct);
-  lrvt_values(n, d, c.off, cl);
 }
 
 }  // namespace
@@ -53,37 +51,53 @@ double combine(const double* k, int nvara, const double* v, Combiner& c) {
   sortp(c.selp, n, c.sorted, c.perm);
 
   // P: the correlations of the selected phenotypes in sorted order,
-  // converted; unit diagonal. Only the lower triangle is read below, but
-  // the block copies take whole columns, so both halves are filled.
+  // converted; unit diagonal. The solver reads the lower triangle only.
   for (int a = 0; a < n; ++a) {
     const int qa = c.sel[c.perm[a] - 1] - 1;
     c.p[a * kLd + a] = 1.0;
     for (int b = 0; b < a; ++b) {
       const int qb = c.sel[c.perm[b] - 1] - 1;
-      const double f = convert(k[qb * kLd + qa]);
-      c.p[b * kLd + a] = f;
-      c.p[a * kLd + b] = f;
+      c.p[b * kLd + a] = convert(k[qb * kLd + qa]);
     }
   }
 
-  // The whole matrix. It is also the leading block of order n, so its
-  // eigenvalues and codes serve for M(n) as well.
-  setz(c.codes);
-  eigenvalues(n, c.p, c.lam, c, c.codes[0], c.codes[1]);
-  if (c.codes[0] != 0 || c.codes[1] != 0) c.faults[c.nfaults++] = {0, c.codes[0], c.codes[1]};
+  // The whole matrix (problem 0) and the blocks of order n-1 down to 2
+  // (problem n - j), each decomposed from scratch. The whole matrix is also
+  // the leading block of order n, so its eigenvalues and codes serve for
+  // M(n) as well. The reduction cannot fail for orders of 2 and more, so
+  // its codes are 0.
+  const FastKernels& fast = fast_kernels();
+  const int count = n - 1;
+  const double* mats[kLd];
+  for (int q = 0; q < count; ++q) {
+    c.ord[q] = n - q;
+    mats[q] = c.p;
+  }
+  if (n <= kSmallOrder) {
+    // Too few problems to fill the lanes: one after the other.
+    std::int32_t code = 0;
+    for (int q = 0; q < count; ++q) {
+      tdiag_values(c.ord[q], c.p, c.dq + q * kFastLd, c.eq + q * kFastLd, c.z, kLd, code);
+      lrvt_values(c.ord[q], c.dq + q * kFastLd, c.eq + q * kFastLd, c.qfault[q]);
+    }
+  } else {
+    fast.tdiag_many(count, c.ord, mats, kLd, c.dq, c.eq, kFastLd);
+    fast.lrvt_many(count, c.ord, c.dq, c.eq, kFastLd, c.qfault, mits);
+  }
+
+  for (int i = 0; i < n; ++i) c.lam[i] = c.dq[i];
+  c.codes[0] = 0;
+  c.codes[1] = c.qfault[0];
+  if (c.codes[1] != 0) c.faults[c.nfaults++] = {0, 0, c.codes[1]};
   c.m = effective(n, c.lam);
 
-  // Leading blocks, each decomposed from scratch. The solver reads only the
-  // leading j x j block of P, so P itself is handed over.
   c.mj[0] = 1.0;  // the block of order 1 has the single eigenvalue 1
   for (int j = 2; j < n; ++j) {
-    setz(c.codes);
-    eigenvalues(j, c.p, c.mu, c, c.codes[2], c.codes[3]);
-    if (c.codes[2] != 0 || c.codes[3] != 0) c.faults[c.nfaults++] = {j, c.codes[2], c.codes[3]};
-    c.mj[j - 1] = effective(j, c.mu);
+    const int q = n - j;
+    if (c.qfault[q] != 0) c.faults[c.nfaults++] = {j, 0, c.qfault[q]};
+    c.mj[j - 1] = effective(j, c.dq + q * kFastLd);
   }
-  const SolverFault whole = c.nfaults > 0 && c.faults[0].j == 0 ? c.faults[0] : SolverFault{};
-  if (whole.tdiag != 0 || whole.lrvt != 0) c.faults[c.nfaults++] = {n, whole.tdiag, whole.lrvt};
+  if (c.codes[1] != 0) c.faults[c.nfaults++] = {n, 0, c.codes[1]};
   c.mj[n - 1] = c.m;
 
   double best = 1000.0;

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "driver/phenotypes.h"
+#include "numeric/fastpath.h"
 
 namespace kolva {
 
@@ -43,11 +44,19 @@ struct Combiner {
   double sorted[maxnvara];       // p(1) <= ... <= p(n)
   std::int32_t perm[maxnvara];   // sorted[a] == selp[perm[a] - 1]
   double p[kLd * kLd];           // converted matrix P
+  double b[kLd * kLd];           // copy of a leading block (reference path)
   double z[kLd * kLd];           // solver scratch
   double lam[kLd];               // eigenvalues of P
   double mu[kLd];                // eigenvalues of a block
   double off[kLd];               // solver scratch
   double mj[kLd];                // block effective numbers M(1..n)
+  // Production path: the whole matrix and the blocks n-1 .. 2 as one pool
+  // of problems, largest first; problem q has order ord[q] and its
+  // diagonal / off-diagonal at dq / eq + q * kFastLd.
+  int ord[kLd];
+  std::int32_t qfault[kLd];
+  alignas(64) double dq[kLd * kFastLd];
+  alignas(64) double eq[kLd * kFastLd];
   double m = 0;                  // effective number of tests
   std::int32_t codes[4] = {};
   SolverFault faults[kLd + 1];   // faults of this evaluation, in the order met
@@ -59,5 +68,11 @@ struct Combiner {
 // p-value; c.n tells how many p-values were present (for n <= 1 there is no
 // combined value and the return value is -9). Faults are left in c.faults.
 double combine(const double* k, int nvara, const double* v, Combiner& c);
+
+// The same evaluation done step by step in its plain form: the full solver
+// with eigenvectors, every leading block copied out and decomposed from
+// scratch, the block of order n included. Slow; it is the yardstick that
+// combine() is checked and timed against, bit for bit.
+double combine_reference(const double* k, int nvara, const double* v, Combiner& c);
 
 }  // namespace kolva

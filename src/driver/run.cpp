@@ -24,14 +24,15 @@ struct Job {
 
 // The pass over the variants: one line read, evaluated and written before
 // the next.
-void variant_pass(Channels& ch, const Control& c, Job& job) {
+void variant_pass(Channels& ch, const Control& c, Job& job, bool reference_path) {
   LineReader lines;
   char rec[kResultLong + 2];
   for (std::int64_t kk = 1; kk <= c.nsnp; ++kk) {
     const auto k = static_cast<std::int32_t>(kk);
     read_variant(ch, lines, k, c.nvara, job.var);
     if (k % 10000 == 0) ch.write_freeform(kConsoleUnit, {" SNP ", k, c.nsnp});
-    const double combined = combine(job.ph.k, c.nvara, job.var.p, job.comb);
+    const double combined = reference_path ? combine_reference(job.ph.k, c.nvara, job.var.p, job.comb)
+                                           : combine(job.ph.k, c.nvara, job.var.p, job.comb);
     if (job.comb.nfaults > 0) write_faults(ch, k, job.comb);
     const int len = format_result(rec, job.var, job.comb.n, combined);
     ch.write(kResultUnit, {rec, static_cast<std::size_t>(len)});
@@ -53,7 +54,7 @@ int run(const RunStreams& streams) {
     report_phenotypes(ch, c, job->ph);
     ch.write_freeform(kConsoleUnit, {" EVD of phenotypes finished "});
     ch.write_freeform(kConsoleUnit, {" snp 1 to snps (every 10000 shown)"});
-    variant_pass(ch, c, *job);
+    variant_pass(ch, c, *job, streams.reference_path);
     ch.stop("end kolva ", 0);
   } catch (const RunEnd& end) {
     status = end.status;

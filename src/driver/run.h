@@ -9,6 +9,9 @@ namespace kolva {
 struct RunStreams {
   int out = 1;
   int err = 2;
+  // Evaluate every variant with combine_reference() instead of combine():
+  // the same records, computed the slow plain way. For tests only.
+  bool reference_path = false;
 };
 
 // Runs in the working directory and returns the exit status: 0 for the

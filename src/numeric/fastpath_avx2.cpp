@@ -1,0 +1,20 @@
+// The avx2 build of the fast kernels. Every header is included before the
+// target switch, so no inline library code is compiled for it.
+#include <immintrin.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "numeric/eigen.h"
+#include "numeric/fastpath.h"
+
+#pragma GCC target("avx2")
+
+#define KOLVA_FAST_LANES 4
+#define KOLVA_FAST_WIDTH 4
+namespace kolva::isa_avx2 {
+#include "numeric/fastpath_kernels.inc"
+
+extern const FastKernels kernels = {tdiag_many, lrvt_many};
+}  // namespace kolva::isa_avx2

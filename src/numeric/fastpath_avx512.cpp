@@ -1,0 +1,20 @@
+// The avx512 build of the fast kernels. Every header is included before the
+// target switch, so no inline library code is compiled for it.
+#include <immintrin.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "numeric/eigen.h"
+#include "numeric/fastpath.h"
+
+#pragma GCC target("avx512f")
+
+#define KOLVA_FAST_LANES 8
+#define KOLVA_FAST_WIDTH 8
+namespace kolva::isa_avx512 {
+#include "numeric/fastpath_kernels.inc"
+
+extern const FastKernels kernels = {tdiag_many, lrvt_many};
+}  // namespace kolva::isa_avx512

@@ -1,0 +1,269 @@
+// The fast eigenvalue kernels against the plain tdiag / lrvt, bit for bit,
+// in every build this processor can run: thousands of random matrices of
+// orders 2 .. 50 from a fixed seed, in families chosen to reach the
+// branches of the reduction and the iteration.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "numeric/eigen.h"
+#include "numeric/fastpath.h"
+
+namespace kolva {
+namespace {
+
+constexpr int kLd = 50;
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Equal bits; any two not-a-number values count as equal (the program
+// never shows which one it has).
+bool same(double a, double b) {
+  return (std::isnan(a) && std::isnan(b)) || std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+enum class Family {
+  correlation,  // converted-correlation-like: unit diagonal, entries of one sign mostly
+  near_singular,
+  ties,         // blocks of equal values, repeated diagonals, identity parts
+  threshold,    // rows whose sum of squares sits just below, at or above eta / eps
+  magnitudes,   // tiny and huge scales, signed zeros
+  special,      // infinities and not-a-number entries
+  count
+};
+
+struct Case {
+  Family family;
+  int n;
+  std::vector<double> a = std::vector<double>(kLd * kLd, 0.0);
+  double& at(int i, int j) { return a[std::size_t(j) * kLd + i]; }  // 0-based, lower for i >= j
+};
+
+// The value whose square is the reflection threshold's neighbour: below,
+// at or above it (as far as a square can land there).
+double threshold_root(std::mt19937_64& g) {
+  const double tol = eta / eps;
+  double x = std::sqrt(tol);
+  switch (g() % 5) {
+    case 0: x = std::nextafter(x, 0.0); break;
+    case 1: x = std::nextafter(x, 1.0); break;
+    case 2: x = std::nextafter(std::nextafter(x, 1.0), 1.0); break;
+    case 3: x = std::nextafter(std::nextafter(x, 0.0), 0.0); break;
+    default: break;
+  }
+  return (g() & 1) ? -x : x;
+}
+
+Case make_case(Family f, int n, std::mt19937_64& g) {
+  Case c{f, n};
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  std::uniform_real_distribution<double> pos(0.0, 1.0);
+  auto fill = [&](auto value) {
+    for (int j = 0; j < n; ++j)
+      for (int i = j; i < n; ++i) c.at(i, j) = value(i, j);
+  };
+  switch (f) {
+    case Family::correlation: {
+      std::vector<double> l0(n), l1(n);
+      for (int i = 0; i < n; ++i) l0[i] = 0.3 + 0.5 * pos(g), l1[i] = 0.4 * u(g);
+      fill([&](int i, int j) {
+        if (i == j) return 1.0;
+        const double r = std::round((l0[i] * l0[j] + l1[i] * l1[j]) * 1e4) / 1e4;
+        return -0.00076 + 0.62 * r + 0.11 * r * r * r * r;
+      });
+      break;
+    }
+    case Family::near_singular: {
+      std::vector<double> v(n);
+      for (double& x : v) x = pos(g) < 0.5 ? 1.0 : 1.0 - 1e-9 * pos(g);
+      const double noise = std::ldexp(1.0, -int(20 + g() % 30));
+      fill([&](int i, int j) { return v[i] * v[j] + (i == j ? noise : 0.0); });
+      break;
+    }
+    case Family::ties: {
+      const double vals[] = {0.0, 0.5, 1.0, -0.25, 0.125};
+      const int block = 1 + int(g() % 4);
+      const double inside = vals[g() % 5], outside = vals[g() % 5], diag = vals[g() % 3];
+      fill([&](int i, int j) { return i == j ? diag + (i / block % 2) : (i / block == j / block ? inside : outside); });
+      break;
+    }
+    case Family::threshold: {
+      fill([&](int i, int j) { return i == j ? 1.0 : (i == j + 1 ? 0.3 * u(g) : 0.0); });
+      // A few rows get one more entry left of the subdiagonal near the
+      // threshold (so S lands below, at or just above it).
+      for (int i = 2; i < n; ++i)
+        if (g() % 2) c.at(i, int(g() % (i - 1))) = threshold_root(g);
+      break;
+    }
+    case Family::magnitudes: {
+      const int e = int(g() % 1200) - 600;
+      const double scale = std::ldexp(1.0, e < -1000 ? -1000 : (e > 1000 ? 1000 : e));
+      fill([&](int, int) {
+        const double x = u(g);
+        return pos(g) < 0.1 ? (pos(g) < 0.5 ? -0.0 : 0.0) : x * scale;
+      });
+      break;
+    }
+    case Family::special:
+    default: {
+      fill([&](int i, int j) { return i == j ? 1.0 : 0.5 * u(g); });
+      const double bad[] = {kInf, -kInf, kNaN, 1e308, -1e308};
+      const int k = 1 + int(g() % 2);
+      for (int t = 0; t < k; ++t) {
+        const int i = int(g() % n), j = int(g() % (i + 1));
+        c.at(i, j) = bad[g() % 5];
+      }
+      break;
+    }
+  }
+  // Whatever lies above the diagonal is never read.
+  for (int j = 1; j < n; ++j)
+    for (int i = 0; i < j; ++i) c.at(i, j) = (i + j) % 3 ? kNaN : 7.0;
+  return c;
+}
+
+struct Reference {
+  std::vector<double> d0, e0;    // after tdiag
+  std::vector<double> d;         // after lrvt
+  std::int32_t fault_t, fault_l;
+};
+
+Reference reference(const Case& c, std::int32_t maxsweeps) {
+  Reference r;
+  std::vector<double> d(kLd), e(kLd), z(kLd * kLd);
+  tdiag(c.n, c.a.data(), d.data(), e.data(), z.data(), kLd, r.fault_t);
+  r.d0.assign(d.begin(), d.begin() + c.n);
+  r.e0.assign(e.begin(), e.begin() + c.n);
+  lrvt_limited(c.n, d.data(), e.data(), z.data(), r.fault_l, kLd, maxsweeps);
+  r.d.assign(d.begin(), d.begin() + c.n);
+  return r;
+}
+
+const char* name(Isa isa) {
+  switch (isa) {
+    case Isa::avx512: return "avx512";
+    case Isa::avx2: return "avx2";
+    case Isa::baseline: break;
+  }
+  return "baseline";
+}
+
+// Runs every case through every build in pools of up to 40 problems, so
+// that problems of other orders and families share the vector lanes (and,
+// in the iteration, lanes are refilled).
+void check_all(const std::vector<Case>& cases, std::int32_t maxsweeps) {
+  std::vector<Reference> refs;
+  refs.reserve(cases.size());
+  for (const Case& c : cases) refs.push_back(reference(c, maxsweeps));
+  const Isa before = selected_isa();
+  for (Isa isa : {Isa::baseline, Isa::avx2, Isa::avx512}) {
+    if (!select_isa(isa)) continue;
+    SCOPED_TRACE(name(isa));
+    const FastKernels& k = fast_kernels();
+    std::vector<double> d(40 * kFastLd), e(40 * kFastLd);
+    std::vector<int> order(40);
+    std::vector<const double*> mats(40);
+    std::vector<std::int32_t> fault(40);
+    int failures = 0;
+    for (std::size_t b = 0; b < cases.size() && failures < 5; b += 40) {
+      const int count = int(std::min<std::size_t>(40, cases.size() - b));
+      for (int q = 0; q < count; ++q) {
+        order[q] = cases[b + q].n;
+        mats[q] = cases[b + q].a.data();
+      }
+      k.tdiag_many(count, order.data(), mats.data(), kLd, d.data(), e.data(), kFastLd);
+      for (int q = 0; q < count; ++q) {
+        const Case& c = cases[b + q];
+        const Reference& r = refs[b + q];
+        const double* dq = &d[q * kFastLd];
+        const double* eq = &e[q * kFastLd];
+        for (int i = 0; i < c.n; ++i) {
+          if (!same(dq[i], r.d0[i]) || !same(eq[i], r.e0[i])) {
+            ADD_FAILURE() << "tdiag, case " << b + q << " order " << c.n << " family " << int(c.family)
+                          << " i " << i << ": d " << dq[i] << " vs " << r.d0[i] << ", e " << eq[i]
+                          << " vs " << r.e0[i];
+            ++failures;
+            break;
+          }
+        }
+      }
+      k.lrvt_many(count, order.data(), d.data(), e.data(), kFastLd, fault.data(), maxsweeps);
+      for (int q = 0; q < count; ++q) {
+        const Case& c = cases[b + q];
+        const Reference& r = refs[b + q];
+        EXPECT_EQ(r.fault_t, 0);
+        bool ok = fault[q] == r.fault_l;
+        for (int i = 0; ok && i < c.n; ++i) ok = same(d[q * kFastLd + i], r.d[i]);
+        if (!ok) {
+          ADD_FAILURE() << "lrvt, case " << b + q << " order " << c.n << " family " << int(c.family)
+                        << " fault " << fault[q] << " vs " << r.fault_l;
+          ++failures;
+        }
+      }
+    }
+  }
+  select_isa(before);
+}
+
+std::vector<Case> random_cases(unsigned seed, int count) {
+  std::mt19937_64 g(seed);
+  std::vector<Case> cases;
+  cases.reserve(count);
+  for (int t = 0; t < count; ++t) {
+    const auto f = static_cast<Family>(t % int(Family::count));
+    const int n = 2 + int(g() % 49);
+    cases.push_back(make_case(f, n, g));
+  }
+  return cases;
+}
+
+TEST(FastKernels, AgreeWithThePlainSolverOnRandomMatrices) {
+  check_all(random_cases(20251, 6000), mits);
+  check_all(random_cases(20252, 6000), mits);
+}
+
+TEST(FastKernels, AgreeWhenTheSweepLimitEndsTheIteration) {
+  // Low limits stop ordinary matrices part way, leaving d unsorted.
+  for (std::int32_t limit : {0, 1, 2, 3}) {
+    SCOPED_TRACE(limit);
+    check_all(random_cases(777 + limit, 400), limit);
+  }
+}
+
+TEST(FastKernels, OrderBelowTwoInAPoolIsSkippedWithItsCode) {
+  for (Isa isa : {Isa::baseline, Isa::avx2, Isa::avx512}) {
+    if (!isa_supported(isa)) continue;
+    const Isa before = selected_isa();
+    select_isa(isa);
+    const int order[3] = {1, 2, 0};
+    std::vector<double> d(3 * kFastLd, 5.0), e(3 * kFastLd, 0.0);
+    d[kFastLd] = 1.0, d[kFastLd + 1] = 1.0, e[kFastLd + 1] = 0.5;
+    std::int32_t fault[3] = {9, 9, 9};
+    fast_kernels().lrvt_many(3, order, d.data(), e.data(), kFastLd, fault, mits);
+    EXPECT_EQ(fault[0], 2);
+    EXPECT_EQ(fault[1], 0);
+    EXPECT_EQ(fault[2], 2);
+    EXPECT_EQ(d[0], 5.0);
+    EXPECT_EQ(d[kFastLd], 1.5);
+    EXPECT_EQ(d[kFastLd + 1], 0.5);
+    select_isa(before);
+  }
+}
+
+TEST(FastKernels, SelectionOnlyTakesSupportedBuilds) {
+  EXPECT_TRUE(isa_supported(Isa::baseline));
+  const Isa before = selected_isa();
+  EXPECT_TRUE(select_isa(Isa::baseline));
+  EXPECT_EQ(selected_isa(), Isa::baseline);
+  EXPECT_EQ(select_isa(Isa::avx512), isa_supported(Isa::avx512));
+  select_isa(before);
+}
+
+}  // namespace
+}  // namespace kolva
