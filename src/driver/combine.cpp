@@ -22,6 +22,8 @@ namespace {
 // Up to this many present p-values the solver runs one problem at a time.
 constexpr int kSmallOrder = 5;
 
+}  // namespace
+
 // n minus the sum of (lambda - 1) over the eigenvalues above 1, taken in
 // the order given. The product with the 0/1 weight is kept as it stands:
 // it lets a not-a-number or infinite eigenvalue reach the result.
@@ -34,32 +36,37 @@ double effective(int n, const double* lam) {
   return m;
 }
 
-}  // namespace
-
-double combine(const double* k, int nvara, const double* v, Combiner& c) {
-  c.nfaults = 0;
+int select_and_convert(const double* k, int nvara, const double* v, int* sel, double* selp,
+                       double* sorted, std::int32_t* perm, double* p) {
   int n = 0;
   for (int i = 0; i < nvara; ++i) {
     if (v[i] == -9.0) continue;
-    c.sel[n] = i + 1;
-    c.selp[n] = v[i];
+    sel[n] = i + 1;
+    selp[n] = v[i];
     ++n;
   }
-  c.n = n;
-  if (n <= 1) return -9.0;
+  if (n <= 1) return n;
 
-  sortp(c.selp, n, c.sorted, c.perm);
+  sortp(selp, n, sorted, perm);
 
   // P: the correlations of the selected phenotypes in sorted order,
   // converted; unit diagonal. The solver reads the lower triangle only.
   for (int a = 0; a < n; ++a) {
-    const int qa = c.sel[c.perm[a] - 1] - 1;
-    c.p[a * kLd + a] = 1.0;
+    const int qa = sel[perm[a] - 1] - 1;
+    p[a * kLd + a] = 1.0;
     for (int b = 0; b < a; ++b) {
-      const int qb = c.sel[c.perm[b] - 1] - 1;
-      c.p[b * kLd + a] = convert(k[qb * kLd + qa]);
+      const int qb = sel[perm[b] - 1] - 1;
+      p[b * kLd + a] = convert(k[qb * kLd + qa]);
     }
   }
+  return n;
+}
+
+double combine(const double* k, int nvara, const double* v, Combiner& c) {
+  c.nfaults = 0;
+  const int n = select_and_convert(k, nvara, v, c.sel, c.selp, c.sorted, c.perm, c.p);
+  c.n = n;
+  if (n <= 1) return -9.0;
 
   // The whole matrix (problem 0) and the blocks of order n-1 down to 2
   // (problem n - j), each decomposed from scratch. The whole matrix is also

@@ -75,4 +75,54 @@ double combine(const double* k, int nvara, const double* v, Combiner& c);
 // combine() is checked and timed against, bit for bit.
 double combine_reference(const double* k, int nvara, const double* v, Combiner& c);
 
+// Variants evaluated together by combine_batch.
+inline constexpr int kBatch = 16;
+
+// One variant of a batch: what its evaluation leaves.
+struct BatchVariant {
+  int n = 0;                     // present p-values
+  int sel[maxnvara];             // their phenotype numbers (1-based)
+  double selp[maxnvara];         // their p-values, phenotype order
+  double sorted[maxnvara];       // p(1) <= ... <= p(n)
+  std::int32_t perm[maxnvara];   // sorted[a] == selp[perm[a] - 1]
+  alignas(64) double p[kLd * kLd];  // converted matrix P, lower triangle
+  double m = 0;                  // effective number of tests
+  double mj[kLd];                // block effective numbers M(1..n)
+  SolverFault faults[kLd + 1];   // faults of this evaluation, in the order met
+  int nfaults = 0;
+  double combined = -9.0;        // the combined p-value (-9 for n <= 1)
+};
+
+// Working storage of combine_batch, fixed in size and reused. The solver
+// problems of every variant (whole matrix and blocks n-1 .. 2) form one
+// pool, ordered by descending order so that the lanes of the kernels hold
+// problems of equal order; problem q has order ord[q] and its diagonal /
+// off-diagonal at dq / eq + q * kFastLd.
+struct BatchCombiner {
+  BatchVariant var[kBatch];
+  static constexpr int kProblems = kBatch * (kLd - 1);
+  int ord[kProblems];
+  const double* mats[kProblems];
+  std::int32_t qfault[kProblems];
+  int where[kBatch][kLd + 1];    // problem of variant b's block of order j
+  alignas(64) double dq[kProblems * kFastLd];
+  alignas(64) double eq[kProblems * kFastLd];
+};
+
+// Evaluates `count` (0 .. kBatch) variants with nvara p-values each, v[b]
+// those of variant b, against the correlation matrix k; variant b gets
+// exactly what combine() gives it, left in bc.var[b].
+void combine_batch(const double* k, int nvara, const double* const* v, int count,
+                   BatchCombiner& bc);
+
+// Selection, ordering and conversion shared by the evaluations: fills sel,
+// selp, sorted, perm and the lower triangle of p (leading dimension kLd,
+// unit diagonal); returns n. For n <= 1 only sel and selp are set.
+int select_and_convert(const double* k, int nvara, const double* v, int* sel, double* selp,
+                       double* sorted, std::int32_t* perm, double* p);
+
+// n minus the sum of (lambda - 1) over the eigenvalues above 1, taken in
+// the order given.
+double effective(int n, const double* lam);
+
 }  // namespace kolva

@@ -20,22 +20,83 @@ struct Job {
   Phenotypes ph;
   Variant var;
   Combiner comb;
+  Variant batch_var[kBatch];
+  BatchCombiner batch;
 };
 
-// The pass over the variants: one line read, evaluated and written before
-// the next.
-void variant_pass(Channels& ch, const Control& c, Job& job, bool reference_path) {
+// The plain pass over the variants: one line read, evaluated and written
+// before the next.
+void plain_pass(Channels& ch, const Control& c, Job& job) {
   LineReader lines;
   char rec[kResultLong + 2];
   for (std::int64_t kk = 1; kk <= c.nsnp; ++kk) {
     const auto k = static_cast<std::int32_t>(kk);
     read_variant(ch, lines, k, c.nvara, job.var);
     if (k % 10000 == 0) ch.write_freeform(kConsoleUnit, {" SNP ", k, c.nsnp});
-    const double combined = reference_path ? combine_reference(job.ph.k, c.nvara, job.var.p, job.comb)
-                                           : combine(job.ph.k, c.nvara, job.var.p, job.comb);
+    const double combined = combine_reference(job.ph.k, c.nvara, job.var.p, job.comb);
     if (job.comb.nfaults > 0) write_faults(ch, k, job.comb);
     const int len = format_result(rec, job.var, job.comb.n, combined);
     ch.write(kResultUnit, {rec, static_cast<std::size_t>(len)});
+  }
+}
+
+// Where reading a variant line stopped: at the line itself or at its
+// values.
+enum class ReadStage { line, values };
+
+// Ends the run for variant line k that could not be read, with the run-log
+// records and stop message of read_variant.
+[[noreturn]] void fail_variant(Channels& ch, ReadStage stage, Outcome o, std::int32_t k) {
+  if (stage == ReadStage::line) {
+    if (o == Outcome::error) fail(ch, " error reading pval ");
+    fail(ch, " e-of-f reading pval ");
+  }
+  if (o == Outcome::error) {
+    ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
+    ch.stop("error reading input: p values ", 1);
+  }
+  ch.write_freeform(kLogUnit, {"e-of-f reading input pvalues "});
+  ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
+  ch.stop("error reading input: end-of-line ", 1);
+}
+
+// The production pass: up to kBatch lines are read, evaluated together by
+// combine_batch, and their records written in line order. A line that
+// cannot be read ends the batch; the variants before it are evaluated and
+// written first, then the run ends as it would have at that line.
+void batch_pass(Channels& ch, const Control& c, Job& job) {
+  LineReader lines;
+  char rec[kResultLong + 2];
+  const double* values[kBatch];
+  for (int b = 0; b < kBatch; ++b) values[b] = job.batch_var[b].p;
+  for (std::int64_t k0 = 1; k0 <= c.nsnp; k0 += kBatch) {
+    const int want = c.nsnp - k0 + 1 < kBatch ? static_cast<int>(c.nsnp - k0 + 1) : kBatch;
+    int got = 0;
+    ReadStage stage = ReadStage::line;
+    Outcome o = Outcome::success;
+    for (; got < want; ++got) {
+      std::string_view line;
+      stage = ReadStage::line;
+      o = lines.next(ch.input(kPvalUnit), line);
+      if (o != Outcome::success) break;
+      stage = ReadStage::values;
+      o = split_variant(line, c.nvara, job.batch_var[got]);
+      if (o != Outcome::success) break;
+    }
+    combine_batch(job.ph.k, c.nvara, values, got, job.batch);
+    for (int b = 0; b < got; ++b) {
+      const auto k = static_cast<std::int32_t>(k0 + b);
+      const BatchVariant& x = job.batch.var[b];
+      if (k % 10000 == 0) ch.write_freeform(kConsoleUnit, {" SNP ", k, c.nsnp});
+      if (x.nfaults > 0) {
+        for (int f = 0; f < x.nfaults; ++f) job.comb.faults[f] = x.faults[f];
+        job.comb.nfaults = x.nfaults;
+        write_faults(ch, k, job.comb);
+      }
+      const int len = format_result(rec, job.batch_var[b], x.n, x.combined);
+      ch.write(kResultUnit, {rec, static_cast<std::size_t>(len)});
+    }
+    if (got < want) fail_variant(ch, stage, o, static_cast<std::int32_t>(k0 + got));
   }
 }
 
@@ -54,7 +115,10 @@ int run(const RunStreams& streams) {
     report_phenotypes(ch, c, job->ph);
     ch.write_freeform(kConsoleUnit, {" EVD of phenotypes finished "});
     ch.write_freeform(kConsoleUnit, {" snp 1 to snps (every 10000 shown)"});
-    variant_pass(ch, c, *job, streams.reference_path);
+    if (streams.reference_path)
+      plain_pass(ch, c, *job);
+    else
+      batch_pass(ch, c, *job);
     ch.stop("end kolva ", 0);
   } catch (const RunEnd& end) {
     status = end.status;
