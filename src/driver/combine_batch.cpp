@@ -7,6 +7,14 @@
 
 namespace kolva {
 
+namespace {
+
+// Problems up to this order run in the lockstep QL kernel: their sweeps
+// are short, so the rounds of lrvt_many would be mostly bookkeeping.
+constexpr int kLockOrder = 20;
+
+}  // namespace
+
 // combine_batch: the combined p-values of up to kBatch variants.
 //   k      (in)  phenotype correlation matrix, leading dimension kLd.
 //   nvara  (in)  number of phenotypes.
@@ -53,7 +61,14 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
   if (problems > 0) {
     const FastKernels& fast = fast_kernels();
     fast.tdiag_many(problems, bc.ord, bc.mats, kLd, bc.dq, bc.eq, kFastLd);
-    fast.lrvt_many(problems, bc.ord, bc.dq, bc.eq, kFastLd, bc.qfault, mits);
+    // Large problems (first in the pool) go to the kernel that rotates in
+    // long rounds, small ones to the lockstep kernel.
+    int split = 0;
+    while (split < problems && bc.ord[split] > kLockOrder) ++split;
+    if (split > 0) fast.lrvt_many(split, bc.ord, bc.dq, bc.eq, kFastLd, bc.qfault, mits);
+    if (split < problems)
+      fast.lrvt_lock(problems - split, bc.ord + split, bc.dq + split * kFastLd,
+                     bc.eq + split * kFastLd, kFastLd, bc.qfault + split, mits);
   }
 
   // The reduction cannot fail for orders of 2 and more, so its codes are 0.

@@ -29,6 +29,11 @@ struct FastKernels {
   // layout tdiag leaves, and gets its code in fault[q].
   void (*lrvt_many)(int count, const int* order, double* d, double* e, int ld,
                     std::int32_t* fault, std::int32_t maxsweeps);
+  // lrvt_lock: the same results as lrvt_many, with every lane's
+  // bookkeeping between sweeps done in the vectors too. Faster for small
+  // orders, whose sweeps are short.
+  void (*lrvt_lock)(int count, const int* order, double* d, double* e, int ld,
+                    std::int32_t* fault, std::int32_t maxsweeps);
 };
 
 // The kernels in use.

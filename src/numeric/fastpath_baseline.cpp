@@ -15,6 +15,7 @@
 #define KOLVA_FAST_WIDTH 2
 namespace kolva::isa_baseline {
 #include "numeric/fastpath_kernels.inc"
+#include "numeric/fastpath_ql.inc"
 
-extern const FastKernels kernels = {tdiag_many, lrvt_many};
+extern const FastKernels kernels = {tdiag_many, lrvt_many, lrvt_lock};
 }  // namespace kolva::isa_baseline

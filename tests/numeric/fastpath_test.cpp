@@ -171,6 +171,8 @@ void check_all(const std::vector<Case>& cases, std::int32_t maxsweeps) {
     std::vector<const double*> mats(40);
     std::vector<std::int32_t> fault(40);
     int failures = 0;
+    // Both QL kernels, each after its own reduction.
+    for (auto ql : {&FastKernels::lrvt_many, &FastKernels::lrvt_lock})
     for (std::size_t b = 0; b < cases.size() && failures < 5; b += 40) {
       const int count = int(std::min<std::size_t>(40, cases.size() - b));
       for (int q = 0; q < count; ++q) {
@@ -193,7 +195,7 @@ void check_all(const std::vector<Case>& cases, std::int32_t maxsweeps) {
           }
         }
       }
-      k.lrvt_many(count, order.data(), d.data(), e.data(), kFastLd, fault.data(), maxsweeps);
+      (k.*ql)(count, order.data(), d.data(), e.data(), kFastLd, fault.data(), maxsweeps);
       for (int q = 0; q < count; ++q) {
         const Case& c = cases[b + q];
         const Reference& r = refs[b + q];
@@ -242,16 +244,18 @@ TEST(FastKernels, OrderBelowTwoInAPoolIsSkippedWithItsCode) {
     const Isa before = selected_isa();
     select_isa(isa);
     const int order[3] = {1, 2, 0};
-    std::vector<double> d(3 * kFastLd, 5.0), e(3 * kFastLd, 0.0);
-    d[kFastLd] = 1.0, d[kFastLd + 1] = 1.0, e[kFastLd + 1] = 0.5;
-    std::int32_t fault[3] = {9, 9, 9};
-    fast_kernels().lrvt_many(3, order, d.data(), e.data(), kFastLd, fault, mits);
-    EXPECT_EQ(fault[0], 2);
-    EXPECT_EQ(fault[1], 0);
-    EXPECT_EQ(fault[2], 2);
-    EXPECT_EQ(d[0], 5.0);
-    EXPECT_EQ(d[kFastLd], 1.5);
-    EXPECT_EQ(d[kFastLd + 1], 0.5);
+    for (auto ql : {&FastKernels::lrvt_many, &FastKernels::lrvt_lock}) {
+      std::vector<double> d(3 * kFastLd, 5.0), e(3 * kFastLd, 0.0);
+      d[kFastLd] = 1.0, d[kFastLd + 1] = 1.0, e[kFastLd + 1] = 0.5;
+      std::int32_t fault[3] = {9, 9, 9};
+      (fast_kernels().*ql)(3, order, d.data(), e.data(), kFastLd, fault, mits);
+      EXPECT_EQ(fault[0], 2);
+      EXPECT_EQ(fault[1], 0);
+      EXPECT_EQ(fault[2], 2);
+      EXPECT_EQ(d[0], 5.0);
+      EXPECT_EQ(d[kFastLd], 1.5);
+      EXPECT_EQ(d[kFastLd + 1], 0.5);
+    }
     select_isa(before);
   }
 }
