@@ -64,9 +64,11 @@ struct Combiner {
 };
 
 // Evaluates one variant with nvara p-values v (missing: -9 exactly) against
-// the correlation matrix k (leading dimension kLd). Returns the combined
-// p-value; c.n tells how many p-values were present (for n <= 1 there is no
-// combined value and the return value is -9). Faults are left in c.faults.
+// the correlation matrix k (leading dimension kLd) with the fast kernels;
+// the variant pass uses combine_batch, which gives each variant the same
+// values. Returns the combined p-value; c.n tells how many p-values were
+// present (for n <= 1 there is no combined value and the return value is
+// -9). Faults are left in c.faults.
 double combine(const double* k, int nvara, const double* v, Combiner& c);
 
 // The same evaluation done step by step in its plain form: the full solver

@@ -9,8 +9,9 @@ namespace kolva {
 struct RunStreams {
   int out = 1;
   int err = 2;
-  // Evaluate every variant with combine_reference() instead of combine():
-  // the same records, computed the slow plain way. For tests only.
+  // Read, evaluate and write one line at a time with combine_reference()
+  // instead of batches of lines with combine_batch(): the same records,
+  // computed the slow plain way. For tests only.
   bool reference_path = false;
 };
 
