@@ -103,8 +103,10 @@ BENCHMARK(BM_ReferenceOverProduction)
     ->Args({5, 10000, 2})
     ->Args({50, 200, 1})
     ->Args({20, 1000, 1})
+    ->Args({5, 10000, 1})
     ->Args({50, 200, 0})
     ->Args({20, 1000, 0})
+    ->Args({5, 10000, 0})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -7,14 +7,6 @@
 
 namespace kolva {
 
-namespace {
-
-// Problems up to this order run in the lockstep QL kernel: their sweeps
-// are short, so the rounds of lrvt_many would be mostly bookkeeping.
-constexpr int kLockOrder = 20;
-
-}  // namespace
-
 // combine_batch: the combined p-values of up to kBatch variants.
 //   k      (in)  phenotype correlation matrix, leading dimension kLd.
 //   nvara  (in)  number of phenotypes.
@@ -62,9 +54,10 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
     const FastKernels& fast = fast_kernels();
     fast.tdiag_many(problems, bc.ord, bc.mats, kLd, bc.dq, bc.eq, kFastLd);
     // Large problems (first in the pool) go to the kernel that rotates in
-    // long rounds, small ones to the lockstep kernel.
+    // long rounds, small ones, whose sweeps are short, to the lockstep
+    // kernel, as far as the build runs them faster there.
     int split = 0;
-    while (split < problems && bc.ord[split] > kLockOrder) ++split;
+    while (split < problems && bc.ord[split] > fast.lock_order) ++split;
     if (split > 0) fast.lrvt_many(split, bc.ord, bc.dq, bc.eq, kFastLd, bc.qfault, mits);
     if (split < problems)
       fast.lrvt_lock(problems - split, bc.ord + split, bc.dq + split * kFastLd,

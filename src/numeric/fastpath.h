@@ -34,6 +34,9 @@ struct FastKernels {
   // orders, whose sweeps are short.
   void (*lrvt_lock)(int count, const int* order, double* d, double* e, int ld,
                     std::int32_t* fault, std::int32_t maxsweeps);
+  // Problems up to this order are faster in lrvt_lock than in lrvt_many
+  // in this build (0: none).
+  int lock_order;
 };
 
 // The kernels in use.

@@ -17,5 +17,5 @@ namespace kolva::isa_avx512 {
 #include "numeric/fastpath_kernels.inc"
 #include "numeric/fastpath_ql.inc"
 
-extern const FastKernels kernels = {tdiag_many, lrvt_many, lrvt_lock};
+extern const FastKernels kernels = {tdiag_many, lrvt_many, lrvt_lock, 20};
 }  // namespace kolva::isa_avx512
