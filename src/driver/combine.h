@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "driver/phenotypes.h"
+#include "numeric/eigen.h"
 #include "numeric/fastpath.h"
 
 namespace kolva {
@@ -109,6 +110,9 @@ struct BatchCombiner {
   int where[kBatch][kLd + 1];    // problem of variant b's block of order j
   alignas(64) double dq[kProblems * kFastLd];
   alignas(64) double eq[kProblems * kFastLd];
+  // Sweeps allowed per eigenvalue. Only tests lower it, to make the solver
+  // report faults on ordinary matrices.
+  std::int32_t sweeps = mits;
 };
 
 // Evaluates `count` (0 .. kBatch) variants with nvara p-values each, v[b]

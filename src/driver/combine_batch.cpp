@@ -58,10 +58,10 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
     // kernel, as far as the build runs them faster there.
     int split = 0;
     while (split < problems && bc.ord[split] > fast.lock_order) ++split;
-    if (split > 0) fast.lrvt_many(split, bc.ord, bc.dq, bc.eq, kFastLd, bc.qfault, mits);
+    if (split > 0) fast.lrvt_many(split, bc.ord, bc.dq, bc.eq, kFastLd, bc.qfault, bc.sweeps);
     if (split < problems)
       fast.lrvt_lock(problems - split, bc.ord + split, bc.dq + split * kFastLd,
-                     bc.eq + split * kFastLd, kFastLd, bc.qfault + split, mits);
+                     bc.eq + split * kFastLd, kFastLd, bc.qfault + split, bc.sweeps);
   }
 
   // The reduction cannot fail for orders of 2 and more, so its codes are 0.
