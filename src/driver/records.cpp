@@ -25,14 +25,14 @@ int format_result(char* rec, const Variant& v, int n, double combined) {
   return len + 2;
 }
 
-void write_faults(Channels& ch, std::int32_t k, const Combiner& c) {
+void write_faults(Channels& ch, std::int32_t k, const SolverFault* faults, int nfaults) {
   using namespace lay;
   static constexpr LayoutElem whole[] = {
       lit(" ERROR in Tdiag-Lrvt call 2 snp ="), I(7), lit(" errors "), I(8), X(), I(8)};
   static constexpr LayoutElem block[] = {
       lit(" ERROR in Tdiag-Lrvt call 3 j & snp ="), I(4), X(), I(7), lit(" errors "), I(8), X(), I(8)};
-  for (int f = 0; f < c.nfaults; ++f) {
-    const SolverFault& s = c.faults[f];
+  for (int f = 0; f < nfaults; ++f) {
+    const SolverFault& s = faults[f];
     if (s.j == 0) {
       const LayoutValue values[] = {k, s.tdiag, s.lrvt};
       ch.write_layout(kLogUnit, whole, values);

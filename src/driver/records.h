@@ -18,7 +18,8 @@ inline constexpr int kResultShort = 50;
 // last field is -9 in the short form.
 int format_result(char* rec, const Variant& v, int n, double combined);
 
-// The fault records of one evaluation of variant k, on the run log.
-void write_faults(Channels& ch, std::int32_t k, const Combiner& c);
+// The fault records of one evaluation of variant k, on the run log, in
+// the order given.
+void write_faults(Channels& ch, std::int32_t k, const SolverFault* faults, int nfaults);
 
 }  // namespace kolva

@@ -31,33 +31,14 @@ void plain_pass(Channels& ch, const Control& c, Job& job) {
   char rec[kResultLong + 2];
   for (std::int64_t kk = 1; kk <= c.nsnp; ++kk) {
     const auto k = static_cast<std::int32_t>(kk);
-    read_variant(ch, lines, k, c.nvara, job.var);
+    const ReadResult r = read_variant(ch, lines, c.nvara, job.var);
+    if (r.outcome != Outcome::success) fail_variant(ch, r, k);
     if (k % 10000 == 0) ch.write_freeform(kConsoleUnit, {" SNP ", k, c.nsnp});
     const double combined = combine_reference(job.ph.k, c.nvara, job.var.p, job.comb);
-    if (job.comb.nfaults > 0) write_faults(ch, k, job.comb);
+    write_faults(ch, k, job.comb.faults, job.comb.nfaults);
     const int len = format_result(rec, job.var, job.comb.n, combined);
     ch.write(kResultUnit, {rec, static_cast<std::size_t>(len)});
   }
-}
-
-// Where reading a variant line stopped: at the line itself or at its
-// values.
-enum class ReadStage { line, values };
-
-// Ends the run for variant line k that could not be read, with the run-log
-// records and stop message of read_variant.
-[[noreturn]] void fail_variant(Channels& ch, ReadStage stage, Outcome o, std::int32_t k) {
-  if (stage == ReadStage::line) {
-    if (o == Outcome::error) fail(ch, " error reading pval ");
-    fail(ch, " e-of-f reading pval ");
-  }
-  if (o == Outcome::error) {
-    ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
-    ch.stop("error reading input: p values ", 1);
-  }
-  ch.write_freeform(kLogUnit, {"e-of-f reading input pvalues "});
-  ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
-  ch.stop("error reading input: end-of-line ", 1);
 }
 
 // The production pass: up to kBatch lines are read, evaluated together by
@@ -72,31 +53,21 @@ void batch_pass(Channels& ch, const Control& c, Job& job) {
   for (std::int64_t k0 = 1; k0 <= c.nsnp; k0 += kBatch) {
     const int want = c.nsnp - k0 + 1 < kBatch ? static_cast<int>(c.nsnp - k0 + 1) : kBatch;
     int got = 0;
-    ReadStage stage = ReadStage::line;
-    Outcome o = Outcome::success;
+    ReadResult r{ReadStage::line, Outcome::success};
     for (; got < want; ++got) {
-      std::string_view line;
-      stage = ReadStage::line;
-      o = lines.next(ch.input(kPvalUnit), line);
-      if (o != Outcome::success) break;
-      stage = ReadStage::values;
-      o = split_variant(line, c.nvara, job.batch_var[got]);
-      if (o != Outcome::success) break;
+      r = read_variant(ch, lines, c.nvara, job.batch_var[got]);
+      if (r.outcome != Outcome::success) break;
     }
     combine_batch(job.ph.k, c.nvara, values, got, job.batch);
     for (int b = 0; b < got; ++b) {
       const auto k = static_cast<std::int32_t>(k0 + b);
       const BatchVariant& x = job.batch.var[b];
       if (k % 10000 == 0) ch.write_freeform(kConsoleUnit, {" SNP ", k, c.nsnp});
-      if (x.nfaults > 0) {
-        for (int f = 0; f < x.nfaults; ++f) job.comb.faults[f] = x.faults[f];
-        job.comb.nfaults = x.nfaults;
-        write_faults(ch, k, job.comb);
-      }
+      write_faults(ch, k, x.faults, x.nfaults);
       const int len = format_result(rec, job.batch_var[b], x.n, x.combined);
       ch.write(kResultUnit, {rec, static_cast<std::size_t>(len)});
     }
-    if (got < want) fail_variant(ch, stage, o, static_cast<std::int32_t>(k0 + got));
+    if (got < want) fail_variant(ch, r, static_cast<std::int32_t>(k0 + got));
   }
 }
 

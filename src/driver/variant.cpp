@@ -92,23 +92,25 @@ Outcome LineReader::next(FileSource& in, std::string_view& line) {
   }
 }
 
-void read_variant(Channels& ch, LineReader& lines, std::int32_t k, int nvara, Variant& v) {
+ReadResult read_variant(Channels& ch, LineReader& lines, int nvara, Variant& v) {
   std::string_view line;
-  switch (lines.next(ch.input(kPvalUnit), line)) {
-    case Outcome::success: break;
-    case Outcome::error: fail(ch, " error reading pval ");
-    case Outcome::eof: fail(ch, " e-of-f reading pval ");
+  Outcome o = lines.next(ch.input(kPvalUnit), line);
+  if (o != Outcome::success) return {ReadStage::line, o};
+  return {ReadStage::values, split_variant(line, nvara, v)};
+}
+
+void fail_variant(Channels& ch, ReadResult r, std::int32_t k) {
+  if (r.stage == ReadStage::line) {
+    if (r.outcome == Outcome::error) fail(ch, " error reading pval ");
+    fail(ch, " e-of-f reading pval ");
   }
-  switch (split_variant(line, nvara, v)) {
-    case Outcome::success: return;
-    case Outcome::error:
-      ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
-      ch.stop("error reading input: p values ", 1);
-    case Outcome::eof:
-      ch.write_freeform(kLogUnit, {"e-of-f reading input pvalues "});
-      ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
-      ch.stop("error reading input: end-of-line ", 1);
+  if (r.outcome == Outcome::error) {
+    ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
+    ch.stop("error reading input: p values ", 1);
   }
+  ch.write_freeform(kLogUnit, {"e-of-f reading input pvalues "});
+  ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
+  ch.stop("error reading input: end-of-line ", 1);
 }
 
 }  // namespace kolva

@@ -40,8 +40,20 @@ class LineReader {
   std::unique_ptr<char[]> buf_;  // kMaxLine bytes, for lines that cross refills
 };
 
-// Reads and splits the line of variant k from channel 2; ends the run with
-// the run-log records and stop message of a failing line.
-void read_variant(Channels& ch, LineReader& lines, std::int32_t k, int nvara, Variant& v);
+// Where reading a variant line stopped: at the line itself or at its
+// values.
+enum class ReadStage { line, values };
+
+// Reads and splits the line of variant k from channel 2. Returns success,
+// or the stage and outcome at which the line failed.
+struct ReadResult {
+  ReadStage stage;
+  Outcome outcome;
+};
+ReadResult read_variant(Channels& ch, LineReader& lines, int nvara, Variant& v);
+
+// Ends the run for variant line k that could not be read, with the run-log
+// records and stop message of the stage and outcome.
+[[noreturn]] void fail_variant(Channels& ch, ReadResult r, std::int32_t k);
 
 }  // namespace kolva

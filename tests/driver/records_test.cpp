@@ -21,7 +21,7 @@ TEST(FaultRecords, WholeMatrixThenBlocksInOrder) {
   {
     Channels ch(-1, -1);
     ASSERT_TRUE(ch.open(kLogUnit, (dir / "log").string(), false).ok);
-    write_faults(ch, 7, *c);
+    write_faults(ch, 7, c->faults, c->nfaults);
     ASSERT_TRUE(ch.close_all());
   }
   EXPECT_EQ(dir.read("log"),
