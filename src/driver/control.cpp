@@ -61,7 +61,7 @@ Control read_control(Channels& ch) {
 
 void open_files(Channels& ch, Control& c) {
   OpenResult log = ch.open(kLogUnit, "kolva_log.txt", false);
-  if (!log.ok) ch.io_failure(kLogUnit, log.reason);
+  if (!log.ok) ch.io_failure(kLogUnit, log.reason, "kolva_log.txt");
   ch.write_freeform(kLogUnit, {"Kolva log "});
 
   if (!ch.open(kCorrUnit, Control::text(c.corr, 25), true).ok) fail(ch, " error opening corr file ");

@@ -240,10 +240,10 @@ void Channels::diagnose(int unit, std::string_view name, std::string_view reason
   if (!write_fd(err_fd_, msg, err)) err_ok_ = false;
 }
 
-void Channels::io_failure(int unit, std::string_view reason) {
+void Channels::io_failure(int unit, std::string_view reason, std::string_view name) {
   const Channel* c = chan_[unit].get();
-  std::string name = c ? c->name : std::string("unconnected");
-  diagnose(unit, name, reason);
+  std::string file = c ? c->name : name.empty() ? std::string("unconnected") : std::string(name);
+  diagnose(unit, file, reason);
   throw RunEnd{2};
 }
 

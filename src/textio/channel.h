@@ -73,8 +73,9 @@ class Channels {
   // `status`.
   [[noreturn]] void stop(std::string_view text, int status);
   // Writes a diagnostic naming the channel, its file and the reason to
-  // standard error and ends the run with status 2.
-  [[noreturn]] void io_failure(int unit, std::string_view reason);
+  // standard error and ends the run with status 2. `name` names the file
+  // of a channel whose opening failed (a connected channel names its own).
+  [[noreturn]] void io_failure(int unit, std::string_view reason, std::string_view name = {});
 
   // Flushes and closes every channel. Returns false when a flush failed
   // (its diagnostic is then on standard error).
