@@ -132,6 +132,38 @@ TEST(FaultCases, DefdimsIsADirectory) {
   EXPECT_EQ(dir.read("fort.11"), records({"  error opening file `defdims` "}));
 }
 
+// Devices named as input files: an endless stream of NUL bytes and an
+// empty one end the run with the step's own message, never a hang.
+struct DeviceInput {
+  const char* name;
+  std::string pval, corr;
+  std::string stop;
+};
+
+void PrintTo(const DeviceInput& c, std::ostream* os) { *os << c.name; }
+
+class InputDevice : public ::testing::TestWithParam<DeviceInput> {};
+
+TEST_P(InputDevice, StopsWithTheStepsMessage) {
+  const DeviceInput& c = GetParam();
+  TempDir dir;
+  dir.write("defdims", "2 2\nlow\n" + c.pval + "\n" + c.corr + "\nr.txt\n");
+  dir.write("c.txt", kCorr);
+  dir.write("p.txt", kPvals);
+  RunResult r = run_kolva(dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "STOP " + c.stop + "\n");
+  EXPECT_EQ(dir.read("r.txt"), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, InputDevice,
+    ::testing::Values(
+        DeviceInput{"pval_dev_zero", "/dev/zero", "c.txt", " error reading pval "},
+        DeviceInput{"corr_dev_zero", "p.txt", "/dev/zero", " error reading corr matrix"},
+        DeviceInput{"corr_dev_null", "p.txt", "/dev/null", " e-of-f reading corr matrix"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Result file names: trailing blanks dropped, leading blanks kept, the
 // first 25 characters used.
 struct NameCase {
