@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   kolva::fuzz::MemFile f(s);
   kolva::FileSource file(f.fd());
-  kolva::LineReader lines;
+  static kolva::LineReader lines;  // holds no state between lines, only its buffer
   std::size_t pos = 0;
   for (;;) {
     std::string_view line;
