@@ -7,7 +7,7 @@ namespace kolva {
 
 void FileSource::attach(int fd) {
   fd_ = fd;
-  if (!buf_) buf_ = std::make_unique<char[]>(kBufferSize);
+  if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   p_ = end_ = buf_.get();
   fault_ = false;
 }

@@ -59,8 +59,10 @@ struct RunResult {
 enum class StdoutMode { file, closed, broken_pipe };
 
 // Runs the binary with `dir` as working directory. Standard output and
-// standard error are captured in files outside `dir`.
-inline RunResult run_kolva(const TempDir& dir, StdoutMode mode = StdoutMode::file) {
+// standard error are captured in files outside `dir`; with close_stderr the
+// binary starts with standard error closed.
+inline RunResult run_kolva(const TempDir& dir, StdoutMode mode = StdoutMode::file,
+                           bool close_stderr = false) {
   TempDir capture;
   const std::string out_path = (capture / "stdout").string();
   const std::string err_path = (capture / "stderr").string();
@@ -83,6 +85,7 @@ inline RunResult run_kolva(const TempDir& dir, StdoutMode mode = StdoutMode::fil
       ::dup2(pipefd[1], 1);
       ::close(pipefd[1]);
     }
+    if (close_stderr) ::close(2);
     ::execl(KOLVA_BIN, "kolva", static_cast<char*>(nullptr));
     _exit(127);
   }

@@ -1,0 +1,90 @@
+// Fuzz target: variant lines, from the line reader to the split into
+// chromosome text, variant id and p-values.
+//
+// Input: byte 0 gives nvara (0 .. 50); the rest is the p-value file.
+// Checked: the lines are those of a plain model (line feed, CR LF or a
+// lone CR ends a line; a last line needs no line end); the chromosome
+// text and id are the model's first two fields, cut and padded; the
+// outcome is one of the three; a p-value is never not-a-number (nan is a
+// missing-value marker there) and an infinite one needs an exponent or a
+// very long number.
+#include <cmath>
+#include <cstring>
+
+#include "driver/variant.h"
+#include "fuzz_support.h"
+
+namespace {
+
+using kolva::Outcome;
+
+std::string_view model_field(std::string_view& rest) {
+  std::size_t b = 0;
+  while (b < rest.size() && rest[b] == ' ') ++b;
+  rest.remove_prefix(b);
+  std::size_t e = 0;
+  while (e < rest.size() && rest[e] != ' ') ++e;
+  std::string_view f = rest.substr(0, e);
+  rest.remove_prefix(e < rest.size() ? e + 1 : e);
+  return f;
+}
+
+std::string padded(std::string_view f, std::size_t w) {
+  std::string s(f.substr(0, w));
+  s.resize(w, ' ');
+  return s;
+}
+
+void check_split(std::string_view line, int nvara) {
+  kolva::Variant v;
+  const Outcome o = kolva::split_variant(line, nvara, v);
+  KOLVA_CHECK(o == Outcome::success || o == Outcome::error || o == Outcome::eof);
+
+  std::string_view rest = line;
+  std::string_view chrom = model_field(rest);
+  std::string_view id = model_field(rest);
+  KOLVA_CHECK(std::string_view(v.chrom, 4) == padded(chrom, 4));
+  std::string want_id = padded(id, 33);
+  if (id.size() > 33) want_id.replace(30, 3, "...");
+  KOLVA_CHECK(std::string_view(v.id, 33) == want_id);
+
+  bool exponent = false;
+  std::size_t digits = 0;
+  for (char c : rest) {
+    digits += c >= '0' && c <= '9';
+    exponent |= c != '\0' && std::strchr("eEdDqQ+-", c) != nullptr;
+  }
+  for (int i = 0; i < nvara; ++i) {
+    KOLVA_CHECK(!std::isnan(v.p[i]));
+    if (std::isinf(v.p[i])) KOLVA_CHECK(exponent || digits >= 309);
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 1) return 0;
+  const int nvara = data[0] % 51;
+  const std::string_view s(reinterpret_cast<const char*>(data) + 1, size - 1);
+
+  kolva::fuzz::MemFile f(s);
+  kolva::FileSource file(f.fd());
+  static kolva::LineReader lines;  // holds no state between lines, only its buffer
+  std::size_t pos = 0;
+  for (;;) {
+    std::string_view line;
+    const Outcome o = lines.next(file, line);
+    if (pos == s.size()) {
+      KOLVA_CHECK(o == Outcome::eof);
+      break;
+    }
+    KOLVA_CHECK(o == Outcome::success);
+    std::size_t e = pos;
+    while (e < s.size() && s[e] != '\n' && s[e] != '\r') ++e;
+    KOLVA_CHECK(line == s.substr(pos, e - pos));
+    pos = e;
+    if (pos < s.size()) pos += (s[pos] == '\r' && pos + 1 < s.size() && s[pos + 1] == '\n') ? 2 : 1;
+    check_split(line, nvara);
+  }
+  return 0;
+}
