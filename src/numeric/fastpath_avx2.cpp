@@ -9,7 +9,11 @@
 #include "numeric/eigen.h"
 #include "numeric/fastpath.h"
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC target("avx2")
+#endif
 
 #define KOLVA_FAST_LANES 4
 #define KOLVA_FAST_WIDTH 4
@@ -19,3 +23,7 @@ namespace kolva::isa_avx2 {
 
 extern const FastKernels kernels = {tdiag_many, lrvt_many, lrvt_lock, 6};
 }  // namespace kolva::isa_avx2
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif

@@ -9,7 +9,11 @@
 #include "numeric/eigen.h"
 #include "numeric/fastpath.h"
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx512f"))), apply_to = function)
+#else
 #pragma GCC target("avx512f")
+#endif
 
 #define KOLVA_FAST_LANES 8
 #define KOLVA_FAST_WIDTH 8
@@ -19,3 +23,7 @@ namespace kolva::isa_avx512 {
 
 extern const FastKernels kernels = {tdiag_many, lrvt_many, lrvt_lock, 20};
 }  // namespace kolva::isa_avx512
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
