@@ -21,6 +21,7 @@
 #include "driver/combine.h"
 #include "driver/run.h"
 #include "numeric/fastpath.h"
+#include "support/in_process.h"
 #include "support/run_binary.h"
 
 namespace kolva {
@@ -80,20 +81,6 @@ TEST(CombineBatch, EachVariantAgreesWithThePlainEvaluation) {
 
 // Runs the program in-process in `dir` on one path, its standard output
 // and error kept in files of the directory; returns its status.
-int run_in(const std::filesystem::path& dir, bool reference_path) {
-  const auto cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  RunStreams s;
-  s.out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  s.err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  s.reference_path = reference_path;
-  const int status = run(s);
-  ::close(s.out);
-  ::close(s.err);
-  std::filesystem::current_path(cwd);
-  return status;
-}
-
 enum class Break { bad_value, short_line, file_ends };
 
 struct FailCase {
@@ -111,11 +98,8 @@ class BatchRunFailure : public ::testing::TestWithParam<FailCase> {};
 TEST_P(BatchRunFailure, SameFilesAndStatusOnBothPaths) {
   const FailCase fc = GetParam();
   testing::TempDir fast, plain;
-  const std::string gen = (std::filesystem::path(KOLVA_BIN).parent_path() / "kolva_gen").string();
-  const std::string args = " phenotypes=" + std::to_string(fc.phenotypes) +
-                           " variants=" + std::to_string(fc.variants) + " seed=5 missing=0.1";
   for (const testing::TempDir* dir : {&fast, &plain}) {
-    ASSERT_EQ(std::system((gen + " " + dir->path().string() + args).c_str()), 0);
+    ASSERT_EQ(testing::generate(dir->path(), fc.phenotypes, fc.variants, 5, "0.1"), 0);
     const auto text = dir->read("pvals.txt");
     ASSERT_TRUE(text);
     std::istringstream in(*text);
@@ -129,8 +113,8 @@ TEST_P(BatchRunFailure, SameFilesAndStatusOnBothPaths) {
     }
     dir->write("pvals.txt", out);
   }
-  const int sf = run_in(fast.path(), false);
-  const int sp = run_in(plain.path(), true);
+  const int sf = testing::run_in(fast.path(), false);
+  const int sp = testing::run_in(plain.path(), true);
   EXPECT_EQ(sf, 1);
   EXPECT_EQ(sf, sp);
   for (const char* file : {"results.txt", "kolva_log.txt", "stdout.txt", "stderr.txt"}) {

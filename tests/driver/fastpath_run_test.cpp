@@ -20,6 +20,7 @@
 #include "driver/combine.h"
 #include "driver/run.h"
 #include "numeric/fastpath.h"
+#include "support/in_process.h"
 #include "support/run_binary.h"
 
 namespace kolva {
@@ -81,21 +82,6 @@ TEST(FastCombine, AgreesWithThePlainEvaluationInEveryBuild) {
   select_isa(before);
 }
 
-// Runs the program in-process in `dir` on one path; returns its status.
-int run_in(const std::filesystem::path& dir, bool reference_path) {
-  const auto cwd = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  RunStreams s;
-  s.out = ::open("/dev/null", O_WRONLY);
-  s.err = ::open("/dev/null", O_WRONLY);
-  s.reference_path = reference_path;
-  const int status = run(s);
-  ::close(s.out);
-  ::close(s.err);
-  std::filesystem::current_path(cwd);
-  return status;
-}
-
 struct Shape {
   int phenotypes;
   int variants;
@@ -107,13 +93,10 @@ class WholeRun : public ::testing::TestWithParam<Shape> {};
 TEST_P(WholeRun, ResultFilesAreIdentical) {
   const Shape sh = GetParam();
   testing::TempDir fast, plain;
-  const std::string gen = (std::filesystem::path(KOLVA_BIN).parent_path() / "kolva_gen").string();
-  const std::string args = " phenotypes=" + std::to_string(sh.phenotypes) +
-                           " variants=" + std::to_string(sh.variants) + " seed=7 missing=0.03";
-  ASSERT_EQ(std::system((gen + " " + fast.path().string() + args).c_str()), 0);
-  ASSERT_EQ(std::system((gen + " " + plain.path().string() + args).c_str()), 0);
-  ASSERT_EQ(run_in(fast.path(), false), 0);
-  ASSERT_EQ(run_in(plain.path(), true), 0);
+  ASSERT_EQ(testing::generate(fast.path(), sh.phenotypes, sh.variants, 7, "0.03"), 0);
+  ASSERT_EQ(testing::generate(plain.path(), sh.phenotypes, sh.variants, 7, "0.03"), 0);
+  ASSERT_EQ(testing::run_in(fast.path(), false), 0);
+  ASSERT_EQ(testing::run_in(plain.path(), true), 0);
   const auto a = fast.read("results.txt"), b = plain.read("results.txt");
   ASSERT_TRUE(a && b);
   EXPECT_GT(a->size(), 0u);
