@@ -17,13 +17,6 @@ double convert(double r) {
   return s;
 }
 
-namespace {
-
-// Up to this many present p-values the solver runs one problem at a time.
-constexpr int kSmallOrder = 5;
-
-}  // namespace
-
 // n minus the sum of (lambda - 1) over the eigenvalues above 1, taken in
 // the order given. The product with the 0/1 weight is kept as it stands:
 // it lets a not-a-number or infinite eigenvalue reach the result.
@@ -34,6 +27,35 @@ double effective(int n, const double* lam) {
     m = m - (lam[i] - 1.0) * w;
   }
   return m;
+}
+
+double effective_unsorted(int n, const double* lam, std::int32_t code) {
+  if (code != 0) return effective(n, lam);  // lrvt leaves them unsorted then
+  // In descending order the eigenvalues above 1 come first; every later
+  // one, if finite, subtracts a zero, which leaves M as it is unless M is
+  // zero (then the signs of the zeros decide its sign). So only the values
+  // above 1 are sorted, and the full order is made where the rest can
+  // matter: a value that is not finite, or M = 0.
+  double top[kLd];
+  int t = 0;
+  bool finite = true;
+  for (int i = 0; i < n; ++i) {
+    const double x = lam[i];
+    finite = finite && x - x == 0.0;
+    if (!(x > 1.0)) continue;
+    int a = t++;
+    for (; a > 0 && top[a - 1] < x; --a) top[a] = top[a - 1];
+    top[a] = x;
+  }
+  if (finite) {
+    double m = static_cast<double>(n);
+    for (int a = 0; a < t; ++a) m = m - (top[a] - 1.0) * 1.0;
+    if (m != 0.0) return m;
+  }
+  double sorted[kLd];
+  for (int i = 0; i < n; ++i) sorted[i] = lam[i];
+  sort_eigenvalues(n, sorted);
+  return effective(n, sorted);
 }
 
 int select_and_convert(const double* k, int nvara, const double* v, int* sel, double* selp,
@@ -60,59 +82,6 @@ int select_and_convert(const double* k, int nvara, const double* v, int* sel, do
     }
   }
   return n;
-}
-
-double combine(const double* k, int nvara, const double* v, Combiner& c) {
-  c.nfaults = 0;
-  const int n = select_and_convert(k, nvara, v, c.sel, c.selp, c.sorted, c.perm, c.p);
-  c.n = n;
-  if (n <= 1) return -9.0;
-
-  // The whole matrix (problem 0) and the blocks of order n-1 down to 2
-  // (problem n - j), each decomposed from scratch. The whole matrix is also
-  // the leading block of order n, so its eigenvalues and codes serve for
-  // M(n) as well. The reduction cannot fail for orders of 2 and more, so
-  // its codes are 0.
-  const FastKernels& fast = fast_kernels();
-  const int count = n - 1;
-  const double* mats[kLd];
-  for (int q = 0; q < count; ++q) {
-    c.ord[q] = n - q;
-    mats[q] = c.p;
-  }
-  if (n <= kSmallOrder) {
-    // Too few problems to fill the lanes: one after the other.
-    std::int32_t code = 0;
-    for (int q = 0; q < count; ++q) {
-      tdiag_values(c.ord[q], c.p, c.dq + q * kFastLd, c.eq + q * kFastLd, c.z, kLd, code);
-      lrvt_values(c.ord[q], c.dq + q * kFastLd, c.eq + q * kFastLd, c.qfault[q]);
-    }
-  } else {
-    fast.tdiag_many(count, c.ord, mats, kLd, c.dq, c.eq, kFastLd);
-    fast.lrvt_many(count, c.ord, c.dq, c.eq, kFastLd, c.qfault, mits);
-  }
-
-  for (int i = 0; i < n; ++i) c.lam[i] = c.dq[i];
-  c.codes[0] = 0;
-  c.codes[1] = c.qfault[0];
-  if (c.codes[1] != 0) c.faults[c.nfaults++] = {0, 0, c.codes[1]};
-  c.m = effective(n, c.lam);
-
-  c.mj[0] = 1.0;  // the block of order 1 has the single eigenvalue 1
-  for (int j = 2; j < n; ++j) {
-    const int q = n - j;
-    if (c.qfault[q] != 0) c.faults[c.nfaults++] = {j, 0, c.qfault[q]};
-    c.mj[j - 1] = effective(j, c.dq + q * kFastLd);
-  }
-  if (c.codes[1] != 0) c.faults[c.nfaults++] = {n, 0, c.codes[1]};
-  c.mj[n - 1] = c.m;
-
-  double best = 1000.0;
-  for (int a = 0; a < n; ++a) {
-    const double adjusted = (c.m / c.mj[a]) * c.sorted[a];
-    if (adjusted < best) best = adjusted;
-  }
-  return best;
 }
 
 }  // namespace kolva

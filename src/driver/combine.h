@@ -37,7 +37,7 @@ struct SolverFault {
   std::int32_t lrvt;
 };
 
-// Working storage of one evaluation, fixed in size and reused.
+// Working storage of the plain evaluation, fixed in size and reused.
 struct Combiner {
   int n = 0;                     // present p-values
   int sel[maxnvara];             // their phenotype numbers (1-based)
@@ -51,31 +51,16 @@ struct Combiner {
   double mu[kLd];                // eigenvalues of a block
   double off[kLd];               // solver scratch
   double mj[kLd];                // block effective numbers M(1..n)
-  // Production path: the whole matrix and the blocks n-1 .. 2 as one pool
-  // of problems, largest first; problem q has order ord[q] and its
-  // diagonal / off-diagonal at dq / eq + q * kFastLd.
-  int ord[kLd];
-  std::int32_t qfault[kLd];
-  alignas(64) double dq[kLd * kFastLd];
-  alignas(64) double eq[kLd * kFastLd];
   double m = 0;                  // effective number of tests
   std::int32_t codes[4] = {};
   SolverFault faults[kLd + 1];   // faults of this evaluation, in the order met
   int nfaults = 0;
 };
 
-// Evaluates one variant with nvara p-values v (missing: -9 exactly) against
-// the correlation matrix k (leading dimension kLd) with the fast kernels;
-// the variant pass uses combine_batch, which gives each variant the same
-// values. Returns the combined p-value; c.n tells how many p-values were
-// present (for n <= 1 there is no combined value and the return value is
-// -9). Faults are left in c.faults.
-double combine(const double* k, int nvara, const double* v, Combiner& c);
-
-// The same evaluation done step by step in its plain form: the full solver
-// with eigenvectors, every leading block copied out and decomposed from
-// scratch, the block of order n included. Slow; it is the yardstick that
-// combine() is checked and timed against, bit for bit.
+// The evaluation of one variant step by step in its plain form: the full
+// solver with eigenvectors, every leading block copied out and decomposed
+// from scratch, the block of order n included. Slow; it is the yardstick
+// that combine_batch() is checked and timed against, bit for bit.
 double combine_reference(const double* k, int nvara, const double* v, Combiner& c);
 
 // Variants evaluated together by combine_batch.
@@ -117,9 +102,15 @@ struct BatchCombiner {
 
 // Evaluates `count` (0 .. kBatch) variants with nvara p-values each, v[b]
 // those of variant b, against the correlation matrix k; variant b gets
-// exactly what combine() gives it, left in bc.var[b].
+// exactly what combine_reference() gives it, left in bc.var[b].
 void combine_batch(const double* k, int nvara, const double* const* v, int count,
                    BatchCombiner& bc);
+
+// One variant evaluated as a batch of one; the results are in bc.var[0].
+inline double combine(const double* k, int nvara, const double* v, BatchCombiner& bc) {
+  combine_batch(k, nvara, &v, 1, bc);
+  return bc.var[0].combined;
+}
 
 // Selection, ordering and conversion shared by the evaluations: fills sel,
 // selp, sorted, perm and the lower triangle of p (leading dimension kLd,
@@ -130,5 +121,10 @@ int select_and_convert(const double* k, int nvara, const double* v, int* sel, do
 // n minus the sum of (lambda - 1) over the eigenvalues above 1, taken in
 // the order given.
 double effective(int n, const double* lam);
+
+// effective() of the eigenvalues as the fast QL iteration leaves them,
+// before lrvt's final sort (code: its fault code; with a fault lrvt does
+// not sort): the same value as effective() of lrvt's result.
+double effective_unsorted(int n, const double* lam, std::int32_t code);
 
 }  // namespace kolva

@@ -53,15 +53,7 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
   if (problems > 0) {
     const FastKernels& fast = fast_kernels();
     fast.tdiag_many(problems, bc.ord, bc.mats, kLd, bc.dq, bc.eq, kFastLd);
-    // Large problems (first in the pool) go to the kernel that rotates in
-    // long rounds, small ones, whose sweeps are short, to the lockstep
-    // kernel, as far as the build runs them faster there.
-    int split = 0;
-    while (split < problems && bc.ord[split] > fast.lock_order) ++split;
-    if (split > 0) fast.lrvt_many(split, bc.ord, bc.dq, bc.eq, kFastLd, bc.qfault, bc.sweeps);
-    if (split < problems)
-      fast.lrvt_lock(problems - split, bc.ord + split, bc.dq + split * kFastLd,
-                     bc.eq + split * kFastLd, kFastLd, bc.qfault + split, bc.sweeps);
+    fast.lrvt_many(problems, bc.ord, bc.dq, bc.eq, kFastLd, bc.qfault, bc.sweeps);
   }
 
   // The reduction cannot fail for orders of 2 and more, so its codes are 0.
@@ -75,13 +67,13 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
     const int whole = bc.where[b][n];
     const std::int32_t code = bc.qfault[whole];
     if (code != 0) x.faults[x.nfaults++] = {0, 0, code};
-    x.m = effective(n, bc.dq + whole * kFastLd);
+    x.m = effective_unsorted(n, bc.dq + whole * kFastLd, code);
 
     x.mj[0] = 1.0;  // the block of order 1 has the single eigenvalue 1
     for (int j = 2; j < n; ++j) {
       const int q = bc.where[b][j];
       if (bc.qfault[q] != 0) x.faults[x.nfaults++] = {j, 0, bc.qfault[q]};
-      x.mj[j - 1] = effective(j, bc.dq + q * kFastLd);
+      x.mj[j - 1] = effective_unsorted(j, bc.dq + q * kFastLd, bc.qfault[q]);
     }
     if (code != 0) x.faults[x.nfaults++] = {n, 0, code};
     x.mj[n - 1] = x.m;

@@ -29,6 +29,11 @@ void tdiag_values(int n, const double* a, double* d, double* e, double* z,
                   int ld, std::int32_t& fault);
 void lrvt_values(int n, double* d, double* e, std::int32_t& fault);
 
+// The final step of lrvt on the eigenvalues alone: a descending selection
+// sort in which each place takes the first-indexed largest value not yet
+// placed (lrvt skips it after a sweep-limit return).
+void sort_eigenvalues(int n, double* d);
+
 // lrvt and lrvt_values with the number of sweeps allowed per eigenvalue
 // given as maxsweeps instead of mits; everything else is identical. The
 // plain entry points call these with mits. Lets the tests drive the

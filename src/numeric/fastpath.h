@@ -24,19 +24,13 @@ struct FastKernels {
   // dimension lda, lower triangle read) and gets d / e + q * ld.
   void (*tdiag_many)(int count, const int* order, const double* const* a, int lda,
                      double* d, double* e, int ld);
-  // lrvt_many: lrvt_values_limited on `count` independent problems; problem
-  // q has order order[q], diagonal d + q*ld and off-diagonal e + q*ld in the
-  // layout tdiag leaves, and gets its code in fault[q].
+  // lrvt_many: lrvt_values_limited on `count` independent problems, all
+  // but its final sort: problem q has order order[q], diagonal d + q*ld and
+  // off-diagonal e + q*ld in the layout tdiag leaves; d gets the
+  // eigenvalues in the order the iteration leaves them (sort_eigenvalues
+  // gives lrvt's order), fault[q] the code. e is not changed.
   void (*lrvt_many)(int count, const int* order, double* d, double* e, int ld,
                     std::int32_t* fault, std::int32_t maxsweeps);
-  // lrvt_lock: the same results as lrvt_many, with every lane's
-  // bookkeeping between sweeps done in the vectors too. Faster for small
-  // orders, whose sweeps are short.
-  void (*lrvt_lock)(int count, const int* order, double* d, double* e, int ld,
-                    std::int32_t* fault, std::int32_t maxsweeps);
-  // Problems up to this order are faster in lrvt_lock than in lrvt_many
-  // in this build (0: none).
-  int lock_order;
 };
 
 // The kernels in use.

@@ -21,7 +21,7 @@ namespace kolva::isa_avx512 {
 #include "numeric/fastpath_kernels.inc"
 #include "numeric/fastpath_ql.inc"
 
-extern const FastKernels kernels = {tdiag_many, lrvt_many, lrvt_lock, 20};
+extern const FastKernels kernels = {tdiag_many, lrvt_many};
 }  // namespace kolva::isa_avx512
 
 #if defined(__clang__)

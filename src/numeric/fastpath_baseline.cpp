@@ -17,5 +17,5 @@ namespace kolva::isa_baseline {
 #include "numeric/fastpath_kernels.inc"
 #include "numeric/fastpath_ql.inc"
 
-extern const FastKernels kernels = {tdiag_many, lrvt_many, lrvt_lock, 0};
+extern const FastKernels kernels = {tdiag_many, lrvt_many};
 }  // namespace kolva::isa_baseline

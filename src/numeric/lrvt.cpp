@@ -8,6 +8,29 @@
 namespace kolva {
 namespace {
 
+// Descending order of d(1 .. n); each place i takes the first-indexed
+// largest value not yet placed, and exchange(i, k) is told of every swap
+// of places i and k.
+template <class Exchange>
+void sort_desc(int n, double* d, Exchange exchange) {
+  auto D = [&](int i) -> double& { return d[i - 1]; };
+  for (int i = 1; i <= n - 1; ++i) {
+    int k = i;
+    double p = D(i);
+    for (int j = i + 1; j <= n; ++j) {
+      if (!(p >= D(j))) {
+        k = j;
+        p = D(j);
+      }
+    }
+    if (k != i) {
+      D(k) = D(i);
+      D(i) = p;
+      exchange(i, k);
+    }
+  }
+}
+
 // lrvt_impl: eigenvalues (and, with Vectors, eigenvectors) of the
 // symmetric tridiagonal matrix left by tdiag.
 //
@@ -106,33 +129,23 @@ void lrvt_impl(int n, double* d, double* e, double* z, std::int32_t& fault,
     D(l) = D(l) + shift;
   }
 
-  // Descending order; each place takes the first-indexed largest value
-  // not yet placed.
-  for (int i = 1; i <= n - 1; ++i) {
-    int k = i;
-    double p = D(i);
-    for (int j = i + 1; j <= n; ++j) {
-      if (!(p >= D(j))) {
-        k = j;
-        p = D(j);
+  sort_desc(n, d, [&](int i, int k) {
+    if constexpr (Vectors) {
+      for (int r = 1; r <= n; ++r) {
+        const double v = Z(r, i);
+        Z(r, i) = Z(r, k);
+        Z(r, k) = v;
       }
     }
-    if (k != i) {
-      D(k) = D(i);
-      D(i) = p;
-      if constexpr (Vectors) {
-        for (int r = 1; r <= n; ++r) {
-          const double v = Z(r, i);
-          Z(r, i) = Z(r, k);
-          Z(r, k) = v;
-        }
-      }
-    }
-  }
+  });
   fault = 0;
 }
 
 }  // namespace
+
+void sort_eigenvalues(int n, double* d) {
+  sort_desc(n, d, [](int, int) {});
+}
 
 void lrvt(int n, double* d, double* e, double* z, std::int32_t& fault, int ld) {
   lrvt_impl<true>(n, d, e, z, fault, ld, mits);

@@ -54,14 +54,14 @@ class WorkedNumbers : public ::testing::TestWithParam<Worked> {};
 
 TEST_P(WorkedNumbers, Combined) {
   const Worked& w = GetParam();
-  auto c = std::make_unique<Combiner>();
+  auto c = std::make_unique<BatchCombiner>();
   double got = combine(w.k.data(), w.nvara, w.p.data(), *c);
-  EXPECT_EQ(c->n, w.n);
+  EXPECT_EQ(c->var[0].n, w.n);
   if (w.tol == 0)
     EXPECT_EQ(got, w.combined);
   else
     EXPECT_NEAR(got, w.combined, w.tol);
-  EXPECT_EQ(c->nfaults, 0);
+  EXPECT_EQ(c->var[0].nfaults, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -83,10 +83,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Combine, WholeMatrixIsItsLastBlock) {
   auto k = matrix(4, {1, 0.6, 1, 0.1, 0.3, 1, -0.4, 0.2, 0.5, 1});
   const double p[4] = {0.3, 0.02, 0.5, 0.07};
-  auto c = std::make_unique<Combiner>();
+  auto c = std::make_unique<BatchCombiner>();
   double got = combine(k.data(), 4, p, *c);
-  EXPECT_EQ(c->mj[0], 1.0);
-  EXPECT_EQ(c->mj[3], c->m);
+  EXPECT_EQ(c->var[0].mj[0], 1.0);
+  EXPECT_EQ(c->var[0].mj[3], c->var[0].m);
   // The last adjusted value is p(n) itself.
   EXPECT_LE(got, 0.5);
 }
@@ -149,7 +149,7 @@ double reference(const std::vector<double>& k, const std::vector<double>& v) {
 TEST(Combine, AgreesWithAnIndependentCalculation) {
   std::mt19937_64 rng(20261208);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
-  auto c = std::make_unique<Combiner>();
+  auto c = std::make_unique<BatchCombiner>();
   for (int trial = 0; trial < 300; ++trial) {
     const int nvara = 2 + static_cast<int>(rng() % 9);
     // Correlations from a one-factor model: a valid correlation matrix.
