@@ -32,10 +32,9 @@ double effective(int n, const double* lam) {
 double effective_unsorted(int n, const double* lam, std::int32_t code) {
   if (code != 0) return effective(n, lam);  // lrvt leaves them unsorted then
   // In descending order the eigenvalues above 1 come first; every later
-  // one, if finite, subtracts a zero, which leaves M as it is unless M is
-  // zero (then the signs of the zeros decide its sign). So only the values
-  // above 1 are sorted, and the full order is made where the rest can
-  // matter: a value that is not finite, or M = 0.
+  // one, if finite, subtracts a zero, which leaves M as it is (a zero M
+  // stays +0). So only the values above 1 are put in order, unless some
+  // value is not finite: then the full order is made.
   double top[kLd];
   int t = 0;
   bool finite = true;
@@ -50,7 +49,7 @@ double effective_unsorted(int n, const double* lam, std::int32_t code) {
   if (finite) {
     double m = static_cast<double>(n);
     for (int a = 0; a < t; ++a) m = m - (top[a] - 1.0) * 1.0;
-    if (m != 0.0) return m;
+    return m;
   }
   double sorted[kLd];
   for (int i = 0; i < n; ++i) sorted[i] = lam[i];

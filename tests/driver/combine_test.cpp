@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -36,6 +38,34 @@ TEST(Convert, CoefficientsAreTheWidenedSinglePrecisionValues) {
   EXPECT_EQ(convert(0.0), betaa[0]);
   EXPECT_NEAR(convert(1.0), 0.93996, 1e-5);
   EXPECT_NEAR(convert(-1.0), 0.95859, 1e-5);
+}
+
+// The eigenvalues as the fast iteration leaves them give the same M as
+// effective() of lrvt's sorted result, to the bit; with a fault code they
+// are taken as they stand, since lrvt does not sort then.
+TEST(Effective, UnsortedEigenvaluesGiveTheSortedResult) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<std::vector<double>> cases = {
+      {0.2, 2.5, 0.3, 1.7, 1e-17},      // order matters in the sum
+      {1.1, 3.0, 1.1, 0.5, 1.25, 0.0},  // ties above 1
+      {1.0, 0.5, -0.0, 0.0, 1.0},       // nothing above 1
+      {-1.0, 3.0},                      // M reaches 0
+      {1.5, kNaN, 2.0, 0.1},            // not-a-number: its place decides
+      {kNaN, 0.5, 3.0},
+      {0.5, inf, 1.5},
+      {-inf, 2.0, 0.5},
+  };
+  for (const auto& lam : cases) {
+    const int n = int(lam.size());
+    std::vector<double> sorted = lam;
+    sort_eigenvalues(n, sorted.data());
+    const double want = effective(n, sorted.data());
+    const double got = effective_unsorted(n, lam.data(), 0);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(want)) << lam[0] << " ...";
+    const double as_left = effective_unsorted(n, lam.data(), 1);
+    const double literal = effective(n, lam.data());
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(as_left), std::bit_cast<std::uint64_t>(literal));
+  }
 }
 
 struct Worked {
