@@ -57,7 +57,13 @@ double effective_unsorted(int n, const double* lam, std::int32_t code) {
   return effective(n, sorted);
 }
 
-int select_and_convert(const double* k, int nvara, const double* v, int* sel, double* selp,
+void convert_all(const double* k, int nvara, double* f) {
+  for (int j = 0; j < nvara; ++j)
+    for (int i = 0; i < nvara; ++i)
+      if (i != j) f[j * kLd + i] = convert(k[j * kLd + i]);
+}
+
+int select_and_convert(const double* f, int nvara, const double* v, int* sel, double* selp,
                        double* sorted, std::int32_t* perm, double* p) {
   int n = 0;
   for (int i = 0; i < nvara; ++i) {
@@ -70,14 +76,14 @@ int select_and_convert(const double* k, int nvara, const double* v, int* sel, do
 
   sortp(selp, n, sorted, perm);
 
-  // P: the correlations of the selected phenotypes in sorted order,
-  // converted; unit diagonal. The solver reads the lower triangle only.
+  // P: the converted correlations of the selected phenotypes in sorted
+  // order; unit diagonal. The solver reads the lower triangle only.
   for (int a = 0; a < n; ++a) {
     const int qa = sel[perm[a] - 1] - 1;
     p[a * kLd + a] = 1.0;
     for (int b = 0; b < a; ++b) {
       const int qb = sel[perm[b] - 1] - 1;
-      p[b * kLd + a] = convert(k[qb * kLd + qa]);
+      p[b * kLd + a] = f[qb * kLd + qa];
     }
   }
   return n;

@@ -93,6 +93,7 @@ struct BatchCombiner {
   const double* mats[kProblems];
   std::int32_t qfault[kProblems];
   int where[kBatch][kLd + 1];    // problem of variant b's block of order j
+  double f[kLd * kLd];           // converted phenotype correlations
   alignas(64) double dq[kProblems * kFastLd];
   alignas(64) double eq[kProblems * kFastLd];
   // Sweeps allowed per eigenvalue. Only tests lower it, to make the solver
@@ -112,10 +113,17 @@ inline double combine(const double* k, int nvara, const double* v, BatchCombiner
   return bc.var[0].combined;
 }
 
-// Selection, ordering and conversion shared by the evaluations: fills sel,
-// selp, sorted, perm and the lower triangle of p (leading dimension kLd,
-// unit diagonal); returns n. For n <= 1 only sel and selp are set.
-int select_and_convert(const double* k, int nvara, const double* v, int* sel, double* selp,
+// f(i, j) = convert(k(i, j)) for every i != j < nvara (leading dimension
+// kLd; the diagonal is not written). A variant's converted matrix takes its
+// values from here: the same values the conversion gives it element by
+// element.
+void convert_all(const double* k, int nvara, double* f);
+
+// Selection, ordering and conversion of one variant: fills sel, selp,
+// sorted, perm and the lower triangle of p (leading dimension kLd, unit
+// diagonal) from the converted correlations f of convert_all; returns n.
+// For n <= 1 only sel and selp are set.
+int select_and_convert(const double* f, int nvara, const double* v, int* sel, double* selp,
                        double* sorted, std::int32_t* perm, double* p);
 
 // n minus the sum of (lambda - 1) over the eigenvalues above 1, taken in

@@ -14,7 +14,9 @@ namespace kolva {
 //   count  (in)  number of variants, 0 .. kBatch.
 //   bc     (out) bc.var[b]: n, m, mj, faults and the combined value of
 //                variant b, the same as combine() gives.
-// Each variant is selected, sorted and converted on its own. Its whole
+// The phenotype correlations are converted once for the batch; each
+// variant is selected and sorted on its own and takes its converted matrix
+// from them. Its whole
 // matrix (which is also its leading block of order n) and its blocks of
 // order n-1 .. 2 join the pool of problems, counted out by descending
 // order (variants ascending within an order); the reduction and the QL
@@ -23,10 +25,11 @@ namespace kolva {
 void combine_batch(const double* k, int nvara, const double* const* v, int count,
                    BatchCombiner& bc) {
   int per_order[kLd + 1] = {};
+  if (count > 0) convert_all(k, nvara, bc.f);
   for (int b = 0; b < count; ++b) {
     BatchVariant& x = bc.var[b];
     x.nfaults = 0;
-    x.n = select_and_convert(k, nvara, v[b], x.sel, x.selp, x.sorted, x.perm, x.p);
+    x.n = select_and_convert(bc.f, nvara, v[b], x.sel, x.selp, x.sorted, x.perm, x.p);
     for (int j = 2; j <= x.n; ++j) ++per_order[j];
   }
 
