@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/bin/bash
 # End-to-end throughput of the whole program, files to files, on generated
 # data of four shapes: prints variants per second, wall time and peak
 # memory of each run.
@@ -22,8 +22,11 @@ for shape in 50:2000 20:20000 5:200000 2:1000000; do
     "$build/kolva_gen" "$dir" phenotypes="$p" variants="$v" seed=11 missing=0.03
   fi
   rm -f "$dir/results.txt" "$dir/kolva_log.txt"
-  (cd "$dir" && /usr/bin/time -f '%e %M' -o time.txt "$build/kolva" > /dev/null 2> stderr.txt)
-  read -r secs peak < "$dir/time.txt"
+  t0=$EPOCHREALTIME
+  (cd "$dir" && /usr/bin/time -f '%M' -o time.txt "$build/kolva" > /dev/null 2> stderr.txt)
+  t1=$EPOCHREALTIME
+  secs=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')
+  read -r peak < "$dir/time.txt"
   rate=$(awk -v v="$v" -v s="$secs" 'BEGIN { printf "%.0f", (s > 0 ? v / s : 0) }')
   printf '%-12s %10s %10s %14s %12s\n' "${p}x${v}" "$v" "$secs" "$rate" "$peak"
 done
