@@ -63,30 +63,29 @@ void convert_all(const double* k, int nvara, double* f) {
       if (i != j) f[j * kLd + i] = convert(k[j * kLd + i]);
 }
 
-int select_and_convert(const double* f, int nvara, const double* v, int* sel, double* selp,
-                       double* sorted, std::int32_t* perm, double* p) {
+void select_and_convert(const double* f, int nvara, const double* v, Evaluation& x) {
   int n = 0;
   for (int i = 0; i < nvara; ++i) {
     if (v[i] == -9.0) continue;
-    sel[n] = i + 1;
-    selp[n] = v[i];
+    x.sel[n] = i + 1;
+    x.selp[n] = v[i];
     ++n;
   }
-  if (n <= 1) return n;
+  x.n = n;
+  if (n <= 1) return;
 
-  sortp(selp, n, sorted, perm);
+  sortp(x.selp, n, x.sorted, x.perm);
 
   // P: the converted correlations of the selected phenotypes in sorted
   // order; unit diagonal. The solver reads the lower triangle only.
   for (int a = 0; a < n; ++a) {
-    const int qa = sel[perm[a] - 1] - 1;
-    p[a * kLd + a] = 1.0;
+    const int qa = x.sel[x.perm[a] - 1] - 1;
+    x.p[a * kLd + a] = 1.0;
     for (int b = 0; b < a; ++b) {
-      const int qb = sel[perm[b] - 1] - 1;
-      p[b * kLd + a] = f[qb * kLd + qa];
+      const int qb = x.sel[x.perm[b] - 1] - 1;
+      x.p[b * kLd + a] = f[qb * kLd + qa];
     }
   }
-  return n;
 }
 
 }  // namespace kolva

@@ -37,24 +37,28 @@ struct SolverFault {
   std::int32_t lrvt;
 };
 
-// Working storage of the plain evaluation, fixed in size and reused.
-struct Combiner {
+// What the evaluation of one variant leaves, on either path.
+struct Evaluation {
   int n = 0;                     // present p-values
   int sel[maxnvara];             // their phenotype numbers (1-based)
   double selp[maxnvara];         // their p-values, phenotype order
   double sorted[maxnvara];       // p(1) <= ... <= p(n)
   std::int32_t perm[maxnvara];   // sorted[a] == selp[perm[a] - 1]
-  double p[kLd * kLd];           // converted matrix P
-  double b[kLd * kLd];           // copy of a leading block (reference path)
+  alignas(64) double p[kLd * kLd];  // converted matrix P, lower triangle
+  double m = 0;                  // effective number of tests
+  double mj[kLd];                // block effective numbers M(1..n)
+  SolverFault faults[kLd + 1];   // faults of this evaluation, in the order met
+  int nfaults = 0;
+};
+
+// Working storage of the plain evaluation, fixed in size and reused.
+struct Combiner : Evaluation {
+  double b[kLd * kLd];           // copy of a leading block
   double z[kLd * kLd];           // solver scratch
   double lam[kLd];               // eigenvalues of P
   double mu[kLd];                // eigenvalues of a block
   double off[kLd];               // solver scratch
-  double mj[kLd];                // block effective numbers M(1..n)
-  double m = 0;                  // effective number of tests
   std::int32_t codes[4] = {};
-  SolverFault faults[kLd + 1];   // faults of this evaluation, in the order met
-  int nfaults = 0;
 };
 
 // The evaluation of one variant step by step in its plain form: the full
@@ -67,17 +71,7 @@ double combine_reference(const double* k, int nvara, const double* v, Combiner& 
 inline constexpr int kBatch = 16;
 
 // One variant of a batch: what its evaluation leaves.
-struct BatchVariant {
-  int n = 0;                     // present p-values
-  int sel[maxnvara];             // their phenotype numbers (1-based)
-  double selp[maxnvara];         // their p-values, phenotype order
-  double sorted[maxnvara];       // p(1) <= ... <= p(n)
-  std::int32_t perm[maxnvara];   // sorted[a] == selp[perm[a] - 1]
-  alignas(64) double p[kLd * kLd];  // converted matrix P, lower triangle
-  double m = 0;                  // effective number of tests
-  double mj[kLd];                // block effective numbers M(1..n)
-  SolverFault faults[kLd + 1];   // faults of this evaluation, in the order met
-  int nfaults = 0;
+struct BatchVariant : Evaluation {
   double combined = -9.0;        // the combined p-value (-9 for n <= 1)
 };
 
@@ -119,12 +113,11 @@ inline double combine(const double* k, int nvara, const double* v, BatchCombiner
 // element.
 void convert_all(const double* k, int nvara, double* f);
 
-// Selection, ordering and conversion of one variant: fills sel, selp,
-// sorted, perm and the lower triangle of p (leading dimension kLd, unit
-// diagonal) from the converted correlations f of convert_all; returns n.
-// For n <= 1 only sel and selp are set.
-int select_and_convert(const double* f, int nvara, const double* v, int* sel, double* selp,
-                       double* sorted, std::int32_t* perm, double* p);
+// Selection, ordering and conversion of one variant: sets x.n and fills
+// x.sel, x.selp, x.sorted, x.perm and the lower triangle of x.p (unit
+// diagonal) from the converted correlations f of convert_all. For n <= 1
+// only sel and selp are set.
+void select_and_convert(const double* f, int nvara, const double* v, Evaluation& x);
 
 // n minus the sum of (lambda - 1) over the eigenvalues above 1, taken in
 // the order given.

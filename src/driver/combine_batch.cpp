@@ -29,7 +29,7 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
   for (int b = 0; b < count; ++b) {
     BatchVariant& x = bc.var[b];
     x.nfaults = 0;
-    x.n = select_and_convert(bc.f, nvara, v[b], x.sel, x.selp, x.sorted, x.perm, x.p);
+    select_and_convert(bc.f, nvara, v[b], x);
     for (int j = 2; j <= x.n; ++j) ++per_order[j];
   }
 
