@@ -13,15 +13,15 @@ namespace kolva {
 //   v      (in)  v[b]: the p-values of variant b in phenotype order.
 //   count  (in)  number of variants, 0 .. kBatch.
 //   bc     (out) bc.var[b]: n, m, mj, faults and the combined value of
-//                variant b, the same as combine() gives.
+//                variant b, the same as combine_reference() gives.
 // The phenotype correlations are converted once for the batch; each
 // variant is selected and sorted on its own and takes its converted matrix
-// from them. Its whole
-// matrix (which is also its leading block of order n) and its blocks of
-// order n-1 .. 2 join the pool of problems, counted out by descending
-// order (variants ascending within an order); the reduction and the QL
-// iteration run over the pool; then each variant takes its eigenvalues
-// and fault codes back and is combined as in combine().
+// from them. Its whole matrix (which is also its leading block of order n)
+// and its blocks of order n-1 .. 2 join the pool of problems, counted out
+// by descending order (variants ascending within an order); the reduction
+// and the QL iteration run over the pool; then each variant takes its
+// eigenvalues and fault codes back, and M, the M(j) and the smallest
+// adjusted p-value follow.
 void combine_batch(const double* k, int nvara, const double* const* v, int count,
                    BatchCombiner& bc) {
   int per_order[kLd + 1] = {};
