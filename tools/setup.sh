@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, what the build, the tests and the
+# companion programs need beyond g++, CMake, GoogleTest, Google Benchmark
+# and zlib. Idempotent: apt-get runs only when a package is missing.
+#
+#   tools/setup.sh          (as root, or with sudo on PATH)
+set -euo pipefail
+
+packages=(
+  time                 # /usr/bin/time: peak memory in the benchmarks
+  libhts-dev           # kolva-prep: gzip / bgzip input (htslib)
+  libzstd-dev          # kolva-prep: zstd input
+  libboost-dev         # kolva-prep: Boost.Math (normal quantile, quadrature, roots)
+  plink2               # real association files for the prep fixtures
+  python3-numpy        # kolva-report
+  python3-scipy
+  python3-matplotlib
+  python3-pytest
+  snakemake            # workflow/
+  dpkg-dev             # dpkg-shlibdeps for the .deb package
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}" >&2
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
