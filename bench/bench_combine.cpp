@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "driver/combine.h"
+#include "reference/reference.h"
 #include "numeric/fastpath.h"
 
 namespace {
@@ -78,7 +79,7 @@ void BM_ReferenceOverProduction(benchmark::State& state) {
       const int m = count - v0 < kolva::kBatch ? count - v0 : kolva::kBatch;
       const double* vals[kolva::kBatch];
       for (int i = 0; i < m; ++i) vals[i] = &b.p[std::size_t(v0 + i) * nvara];
-      kolva::combine_batch(b.k.data(), nvara, vals, m, *bc);
+      kolva::combine_batch(b.k.data(), nvara, vals, m, *bc, kolva::mits);
       for (int i = 0; i < m; ++i) fast[v0 + i] = bc->var[i].combined;
     }
     auto t2 = std::chrono::steady_clock::now();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "numeric/eigen.h"
+#include "reference/reference.h"
 #include "numeric/sortp.h"
 
 namespace {

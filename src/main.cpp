@@ -2,4 +2,4 @@
 // The whole run lives in the driver; this is only the entry point.
 #include "driver/run.h"
 
-int main() { return kolva::run_process(); }
+int main(int argc, char** argv) { return kolva::run_process(argc, argv); }

@@ -37,7 +37,7 @@ struct SolverFault {
   std::int32_t lrvt;
 };
 
-// What the evaluation of one variant leaves, on either path.
+// What the evaluation of one variant leaves.
 struct Evaluation {
   int n = 0;                     // present p-values
   int sel[maxnvara];             // their phenotype numbers (1-based)
@@ -50,22 +50,6 @@ struct Evaluation {
   SolverFault faults[kLd + 1];   // faults of this evaluation, in the order met
   int nfaults = 0;
 };
-
-// Working storage of the plain evaluation, fixed in size and reused.
-struct Combiner : Evaluation {
-  double b[kLd * kLd];           // copy of a leading block
-  double z[kLd * kLd];           // solver scratch
-  double lam[kLd];               // eigenvalues of P
-  double mu[kLd];                // eigenvalues of a block
-  double off[kLd];               // solver scratch
-  std::int32_t codes[4] = {};
-};
-
-// The evaluation of one variant step by step in its plain form: the full
-// solver with eigenvectors, every leading block copied out and decomposed
-// from scratch, the block of order n included. Slow; it is the yardstick
-// that combine_batch() is checked and timed against, bit for bit.
-double combine_reference(const double* k, int nvara, const double* v, Combiner& c);
 
 // Variants evaluated together by combine_batch.
 inline constexpr int kBatch = 16;
@@ -90,20 +74,19 @@ struct BatchCombiner {
   double f[kLd * kLd];           // converted phenotype correlations
   alignas(64) double dq[kProblems * kFastLd];
   alignas(64) double eq[kProblems * kFastLd];
-  // Sweeps allowed per eigenvalue. Only tests lower it, to make the solver
-  // report faults on ordinary matrices.
-  std::int32_t sweeps = mits;
 };
 
 // Evaluates `count` (0 .. kBatch) variants with nvara p-values each, v[b]
-// those of variant b, against the correlation matrix k; variant b gets
-// exactly what combine_reference() gives it, left in bc.var[b].
+// those of variant b, against the correlation matrix k, with at most
+// maxsweeps QL sweeps per eigenvalue (mits in the run); variant b gets
+// exactly what the plain step-by-step evaluation with the full solver
+// gives it, left in bc.var[b].
 void combine_batch(const double* k, int nvara, const double* const* v, int count,
-                   BatchCombiner& bc);
+                   BatchCombiner& bc, std::int32_t maxsweeps);
 
 // One variant evaluated as a batch of one; the results are in bc.var[0].
 inline double combine(const double* k, int nvara, const double* v, BatchCombiner& bc) {
-  combine_batch(k, nvara, &v, 1, bc);
+  combine_batch(k, nvara, &v, 1, bc, mits);
   return bc.var[0].combined;
 }
 

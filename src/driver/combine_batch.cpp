@@ -13,7 +13,8 @@ namespace kolva {
 //   v      (in)  v[b]: the p-values of variant b in phenotype order.
 //   count  (in)  number of variants, 0 .. kBatch.
 //   bc     (out) bc.var[b]: n, m, mj, faults and the combined value of
-//                variant b, the same as combine_reference() gives.
+//                variant b, the same as the plain evaluation gives.
+//   maxsweeps (in) QL sweeps allowed per eigenvalue (mits in the run).
 // The phenotype correlations are converted once for the batch; each
 // variant is selected and sorted on its own and takes its converted matrix
 // from them. Its whole matrix (which is also its leading block of order n)
@@ -23,7 +24,7 @@ namespace kolva {
 // eigenvalues and fault codes back, and M, the M(j) and the smallest
 // adjusted p-value follow.
 void combine_batch(const double* k, int nvara, const double* const* v, int count,
-                   BatchCombiner& bc) {
+                   BatchCombiner& bc, std::int32_t maxsweeps) {
   int per_order[kLd + 1] = {};
   if (count > 0) convert_all(k, nvara, bc.f);
   for (int b = 0; b < count; ++b) {
@@ -56,7 +57,7 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
   if (problems > 0) {
     const FastKernels& fast = fast_kernels();
     fast.tdiag_many(problems, bc.ord, bc.mats, kLd, bc.dq, bc.eq, kFastLd);
-    fast.lrvt_many(problems, bc.ord, bc.dq, bc.eq, kFastLd, bc.qfault, bc.sweeps);
+    fast.lrvt_many(problems, bc.ord, bc.dq, bc.eq, kFastLd, bc.qfault, maxsweeps);
   }
 
   // The reduction cannot fail for orders of 2 and more, so its codes are 0.

@@ -1,6 +1,7 @@
 #include "driver/records.h"
 
 #include "textio/fields.h"
+#include "textio/layout.h"
 
 namespace kolva {
 
@@ -25,21 +26,18 @@ int format_result(char* rec, const Variant& v, int n, double combined) {
   return len + 2;
 }
 
-void write_faults(Channels& ch, std::int32_t k, const SolverFault* faults, int nfaults) {
+void append_fault(std::string& out, std::int32_t k, const SolverFault& f) {
   using namespace lay;
   static constexpr LayoutElem whole[] = {
       lit(" ERROR in Tdiag-Lrvt call 2 snp ="), I(7), lit(" errors "), I(8), X(), I(8)};
   static constexpr LayoutElem block[] = {
       lit(" ERROR in Tdiag-Lrvt call 3 j & snp ="), I(4), X(), I(7), lit(" errors "), I(8), X(), I(8)};
-  for (int f = 0; f < nfaults; ++f) {
-    const SolverFault& s = faults[f];
-    if (s.j == 0) {
-      const LayoutValue values[] = {k, s.tdiag, s.lrvt};
-      ch.write_layout(kLogUnit, whole, values);
-    } else {
-      const LayoutValue values[] = {std::int32_t{s.j}, k, s.tdiag, s.lrvt};
-      ch.write_layout(kLogUnit, block, values);
-    }
+  if (f.j == 0) {
+    const LayoutValue values[] = {k, f.tdiag, f.lrvt};
+    append_layout(out, whole, values);
+  } else {
+    const LayoutValue values[] = {std::int32_t{f.j}, k, f.tdiag, f.lrvt};
+    append_layout(out, block, values);
   }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "driver/combine.h"
 #include "driver/variant.h"
@@ -18,8 +19,7 @@ inline constexpr int kResultShort = 50;
 // last field is -9 in the short form.
 int format_result(char* rec, const Variant& v, int n, double combined);
 
-// The fault records of one evaluation of variant k, on the run log, in
-// the order given.
-void write_faults(Channels& ch, std::int32_t k, const SolverFault* faults, int nfaults);
+// Appends the run-log record of solver fault f of variant k to out.
+void append_fault(std::string& out, std::int32_t k, const SolverFault& f);
 
 }  // namespace kolva

@@ -2,6 +2,8 @@
 // variants, and the stop that ends it.
 #pragma once
 
+#include "driver/line_batch.h"
+
 namespace kolva {
 
 // Standard output and standard error of a run (file descriptors), so that
@@ -9,18 +11,23 @@ namespace kolva {
 struct RunStreams {
   int out = 1;
   int err = 2;
-  // Read, evaluate and write one line at a time with combine_reference()
-  // instead of batches of lines with combine_batch(): the same records,
-  // computed the slow plain way. For tests only.
-  bool reference_path = false;
+};
+
+// How the variant pass runs. Neither changes a byte of the output.
+struct RunSettings {
+  int threads = 1;
+  // The evaluation of a batch of variants: the run's own unless a caller
+  // in the same process (a test comparing it with another) passes one.
+  BatchEvaluator evaluate = evaluate_batch;
 };
 
 // Runs in the working directory and returns the exit status: 0 for the
 // normal end, 1 for a run stopped by a failure, 2 for an input/output
 // failure. Never calls exit.
-int run(const RunStreams& streams = {});
+int run(const RunStreams& streams = {}, const RunSettings& settings = {});
 
-// The process entry: guards the standard streams and SIGPIPE, then runs.
-int run_process();
+// The process entry: reads the command line, guards the standard streams
+// and SIGPIPE, then runs; returns the exit status (64 for bad usage).
+int run_process(int argc, const char* const* argv);
 
 }  // namespace kolva

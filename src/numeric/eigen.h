@@ -18,13 +18,9 @@ inline constexpr std::int32_t mits = 30;
 // codes[0..3] = 0.
 void setz(std::int32_t* codes);
 
-// Full form: eigenvalues with eigenvectors.
-void tdiag(int n, const double* a, double* d, double* e, double* z, int ld,
-           std::int32_t& fault);
-void lrvt(int n, double* d, double* e, double* z, std::int32_t& fault, int ld);
-
-// Values-only form: the same d and fault as the full form for every input,
-// without any eigenvector work. z is scratch for the reduction.
+// Eigenvalues only: the reduction (z is its scratch) and the QL iteration.
+// The eigenvectors, which the run never uses, are not formed; d and fault
+// are those of the textbook form that forms them.
 void tdiag_values(int n, const double* a, double* d, double* e, double* z,
                   int ld, std::int32_t& fault);
 void lrvt_values(int n, double* d, double* e, std::int32_t& fault);
@@ -33,14 +29,5 @@ void lrvt_values(int n, double* d, double* e, std::int32_t& fault);
 // sort in which each place takes the first-indexed largest value not yet
 // placed (lrvt skips it after a sweep-limit return).
 void sort_eigenvalues(int n, double* d);
-
-// lrvt and lrvt_values with the number of sweeps allowed per eigenvalue
-// given as maxsweeps instead of mits; everything else is identical. The
-// plain entry points call these with mits. Lets the tests drive the
-// sweep-limit return with ordinary matrices.
-void lrvt_limited(int n, double* d, double* e, double* z, std::int32_t& fault,
-                  int ld, std::int32_t maxsweeps);
-void lrvt_values_limited(int n, double* d, double* e, std::int32_t& fault,
-                         std::int32_t maxsweeps);
 
 }  // namespace kolva

@@ -1,18 +1,15 @@
 // Shifted QL iteration for the eigenvalues of a symmetric tridiagonal
-// matrix, with optional accumulation of the eigenvectors.
+// matrix.
 #include <cmath>
 #include <cstddef>
 
 #include "numeric/eigen.h"
 
 namespace kolva {
-namespace {
 
-// Descending order of d(1 .. n); each place i takes the first-indexed
-// largest value not yet placed, and exchange(i, k) is told of every swap
-// of places i and k.
-template <class Exchange>
-void sort_desc(int n, double* d, Exchange exchange) {
+// sort_eigenvalues: descending order of d(1 .. n); each place i takes the
+// first-indexed largest value not yet placed.
+void sort_eigenvalues(int n, double* d) {
   auto D = [&](int i) -> double& { return d[i - 1]; };
   for (int i = 1; i <= n - 1; ++i) {
     int k = i;
@@ -26,40 +23,29 @@ void sort_desc(int n, double* d, Exchange exchange) {
     if (k != i) {
       D(k) = D(i);
       D(i) = p;
-      exchange(i, k);
     }
   }
 }
 
-// lrvt_impl: eigenvalues (and, with Vectors, eigenvectors) of the
-// symmetric tridiagonal matrix left by tdiag.
+// lrvt_values: eigenvalues of the symmetric tridiagonal matrix left by
+// tdiag_values.
 //
 //   n          (in)     order; n < 2 sets fault = 2 and writes nothing.
 //   d          (in/out) in: diagonal of T. out: the eigenvalues, largest
 //                       first (unsorted after a sweep-limit return).
 //   e          (in/out) in: e(i) = T(i, i-1), e(1) ignored. out: scratch.
-//   z          (in/out) Vectors only (not read otherwise): in, the
-//                       transformation from tdiag; out, column k is the
-//                       eigenvector of d(k).
-//   fault      (out)    0 done; 1 an eigenvalue needed more than maxsweeps
+//   fault      (out)    0 done; 1 an eigenvalue needed more than mits
 //                       sweeps; 2 order below 2.
-//   ld         (in)     leading dimension of z.
-//   maxsweeps  (in)     sweeps allowed per eigenvalue (mits in lrvt).
 //
 // For each l, finds the first negligible off-diagonal e(m), m >= l, against
 // a running bound, and runs implicit-shift QL sweeps on rows l .. m until
 // e(l) is negligible. The shift is taken from the leading 2 x 2 of the
 // block and subtracted from the whole trailing diagonal; the accumulated
 // shift is added back when d(l) has converged. A selection sort puts the
-// eigenvalues in descending order at the end. The arithmetic on d and e is
-// the same in both forms: Vectors only adds the rotations of z and the
-// column exchanges, which never feed back into d or e.
-template <bool Vectors>
-void lrvt_impl(int n, double* d, double* e, double* z, std::int32_t& fault,
-               int ld, std::int32_t maxsweeps) {
+// eigenvalues in descending order at the end. The eigenvectors are never
+// formed: their rotations never feed back into d or e.
+void lrvt_values(int n, double* d, double* e, std::int32_t& fault) {
   constexpr double precision = 1e-14;
-  const std::ptrdiff_t ldz = ld;
-  auto Z = [&](int i, int j) -> double& { return z[(j - 1) * ldz + (i - 1)]; };
   auto D = [&](int i) -> double& { return d[i - 1]; };
   auto E = [&](int i) -> double& { return e[i - 1]; };
 
@@ -82,7 +68,7 @@ void lrvt_impl(int n, double* d, double* e, double* z, std::int32_t& fault,
 
     if (m != l) {
       for (;;) {
-        if (sweeps == maxsweeps) return;
+        if (sweeps == mits) return;
         ++sweeps;
 
         const double q = (D(l + 1) - D(l)) / (E(l) * 2.0);
@@ -113,13 +99,6 @@ void lrvt_impl(int n, double* d, double* e, double* z, std::int32_t& fault,
           }
           p = D(i) * c - s * g;
           D(i + 1) = (c * g + D(i) * s) * s + h;
-          if constexpr (Vectors) {
-            for (int k = 1; k <= n; ++k) {
-              const double v = Z(k, i + 1);
-              Z(k, i + 1) = Z(k, i) * s + c * v;
-              Z(k, i) = Z(k, i) * c - s * v;
-            }
-          }
         }
         E(l) = s * p;
         D(l) = c * p;
@@ -129,40 +108,8 @@ void lrvt_impl(int n, double* d, double* e, double* z, std::int32_t& fault,
     D(l) = D(l) + shift;
   }
 
-  sort_desc(n, d, [&](int i, int k) {
-    if constexpr (Vectors) {
-      for (int r = 1; r <= n; ++r) {
-        const double v = Z(r, i);
-        Z(r, i) = Z(r, k);
-        Z(r, k) = v;
-      }
-    }
-  });
+  sort_eigenvalues(n, d);
   fault = 0;
-}
-
-}  // namespace
-
-void sort_eigenvalues(int n, double* d) {
-  sort_desc(n, d, [](int, int) {});
-}
-
-void lrvt(int n, double* d, double* e, double* z, std::int32_t& fault, int ld) {
-  lrvt_impl<true>(n, d, e, z, fault, ld, mits);
-}
-
-void lrvt_values(int n, double* d, double* e, std::int32_t& fault) {
-  lrvt_impl<false>(n, d, e, nullptr, fault, 0, mits);
-}
-
-void lrvt_limited(int n, double* d, double* e, double* z, std::int32_t& fault,
-                  int ld, std::int32_t maxsweeps) {
-  lrvt_impl<true>(n, d, e, z, fault, ld, maxsweeps);
-}
-
-void lrvt_values_limited(int n, double* d, double* e, std::int32_t& fault,
-                         std::int32_t maxsweeps) {
-  lrvt_impl<false>(n, d, e, nullptr, fault, 0, maxsweeps);
 }
 
 }  // namespace kolva

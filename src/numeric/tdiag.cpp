@@ -5,28 +5,26 @@
 #include "numeric/eigen.h"
 
 namespace kolva {
-namespace {
 
-// tdiag_impl: reduces the symmetric matrix A held in the lower triangle of
-// a to tridiagonal form T = Q'AQ by Householder reflections, row n first.
+// tdiag_values: reduces the symmetric matrix A held in the lower triangle
+// of a to tridiagonal form T = Q'AQ by Householder reflections, row n
+// first, keeping only T.
 //
 //   n      (in)  order of A; n < 2 sets fault = 1 and writes nothing.
 //   a      (in)  n x n block, leading dimension ld; only elements on and
 //                below the diagonal are read. Never written.
 //   d      (out) d(i) = T(i, i).
 //   e      (out) e(1) = 0, e(i) = T(i, i-1) for i = 2 .. n.
-//   z      (out) Vectors: the orthogonal Q. Otherwise scratch: the
-//                reduction runs in it and its contents are of no use.
+//   z      (out) scratch: the reduction runs in it; its contents are of
+//                no use afterwards.
 //   ld     (in)  leading dimension of a and z.
 //   fault  (out) 0 done, 1 order below 2.
 //
 // A row whose sum of squares left of the subdiagonal is not above
-// eta / eps is taken as already reduced. The arithmetic on d and e is the
-// same in both forms: Vectors only adds the accumulation of Q (which reads
-// the reduction but never feeds back into it).
-template <bool Vectors>
-void tdiag_impl(int n, const double* a, double* d, double* e, double* z,
-                int ld, std::int32_t& fault) {
+// eta / eps is taken as already reduced. Q itself is never formed: its
+// accumulation reads the reduction but never feeds back into d or e.
+void tdiag_values(int n, const double* a, double* d, double* e, double* z,
+                  int ld, std::int32_t& fault) {
   const std::ptrdiff_t lda = ld;
   auto A = [&](int i, int j) -> const double& { return a[(j - 1) * lda + (i - 1)]; };
   auto Z = [&](int i, int j) -> double& { return z[(j - 1) * lda + (i - 1)]; };
@@ -83,41 +81,8 @@ void tdiag_impl(int n, const double* a, double* d, double* e, double* z,
   D(1) = 0.0;
   E(1) = 0.0;
 
-  for (int i = 1; i <= n; ++i) {
-    if constexpr (Vectors) {
-      // Apply reflection i (stored in row i and column i) to the
-      // transformation built so far in the leading (i-1) x (i-1) block.
-      if (D(i) != 0.0 && i > 1) {
-        for (int j = 1; j <= i - 1; ++j) {
-          double y = 0.0;
-          for (int k = 1; k <= i - 1; ++k) y = y + Z(i, k) * Z(k, j);
-          for (int k = 1; k <= i - 1; ++k) Z(k, j) = Z(k, j) - y * Z(k, i);
-        }
-      }
-    }
-    // The diagonal left by the reduction: the accumulation above only
-    // touches elements with both indices below i.
-    D(i) = Z(i, i);
-    if constexpr (Vectors) {
-      Z(i, i) = 1.0;
-      for (int j = 1; j <= i - 1; ++j) {
-        Z(i, j) = 0.0;
-        Z(j, i) = 0.0;
-      }
-    }
-  }
-}
-
-}  // namespace
-
-void tdiag(int n, const double* a, double* d, double* e, double* z, int ld,
-           std::int32_t& fault) {
-  tdiag_impl<true>(n, a, d, e, z, ld, fault);
-}
-
-void tdiag_values(int n, const double* a, double* d, double* e, double* z,
-                  int ld, std::int32_t& fault) {
-  tdiag_impl<false>(n, a, d, e, z, ld, fault);
+  // The diagonal left by the reduction.
+  for (int i = 1; i <= n; ++i) D(i) = Z(i, i);
 }
 
 }  // namespace kolva

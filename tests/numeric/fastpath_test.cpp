@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "numeric/eigen.h"
+#include "reference/reference.h"
 #include "numeric/fastpath.h"
 
 namespace kolva {

@@ -1,5 +1,5 @@
-// Whole runs driven in-process on generated data, for comparing the
-// production path with the reference path.
+// Whole runs driven in-process on generated data, for comparing runs with
+// other evaluations or thread counts.
 #pragma once
 
 #include <fcntl.h>
@@ -24,16 +24,16 @@ inline int generate(const std::filesystem::path& dir, int phenotypes, int varian
   return std::system(cmd.c_str());
 }
 
-// Runs the program in dir on one path; standard output and standard error
-// go to stdout.txt and stderr.txt there. Returns the exit status.
-inline int run_in(const std::filesystem::path& dir, bool reference_path) {
+// Runs the program in dir with the given settings; standard output and
+// standard error go to stdout.txt and stderr.txt there. Returns the exit
+// status.
+inline int run_in(const std::filesystem::path& dir, const RunSettings& settings = {}) {
   const auto cwd = std::filesystem::current_path();
   std::filesystem::current_path(dir);
   RunStreams s;
   s.out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
   s.err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  s.reference_path = reference_path;
-  const int status = run(s);
+  const int status = run(s, settings);
   ::close(s.out);
   ::close(s.err);
   std::filesystem::current_path(cwd);

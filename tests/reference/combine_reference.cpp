@@ -1,7 +1,9 @@
 // The plain evaluation of one variant, step by step, with the full solver.
-#include "driver/combine.h"
+#include <memory>
+
 #include "numeric/eigen.h"
 #include "numeric/sortp.h"
+#include "reference/reference.h"
 
 namespace kolva {
 
@@ -77,6 +79,18 @@ double combine_reference(const double* k, int nvara, const double* v, Combiner& 
     if (adjusted < best) best = adjusted;
   }
   return best;
+}
+
+void evaluate_reference(const double* k, int nvara, const double* const* v, int count,
+                        BatchCombiner& bc) {
+  thread_local auto c = std::make_unique<Combiner>();
+  for (int b = 0; b < count; ++b) {
+    BatchVariant& x = bc.var[b];
+    x.combined = combine_reference(k, nvara, v[b], *c);
+    x.n = c->n;
+    x.nfaults = c->nfaults;
+    for (int f = 0; f < c->nfaults; ++f) x.faults[f] = c->faults[f];
+  }
 }
 
 }  // namespace kolva

@@ -1,0 +1,137 @@
+#include "driver/line_batch.h"
+
+#include "driver/records.h"
+#include "textio/fields.h"
+
+namespace kolva {
+
+namespace {
+
+// Bytes one variant can write at most: its result record, a fault record
+// for the whole matrix and each block, and a progress record.
+constexpr std::size_t kResultBytes = kResultLong + 2;
+constexpr std::size_t kFaultBytes = 76;
+constexpr std::size_t kProgressBytes = 40;
+
+constexpr int kProgressEvery = 10000;
+
+}  // namespace
+
+void evaluate_batch(const double* k, int nvara, const double* const* v, int count,
+                    BatchCombiner& bc) {
+  combine_batch(k, nvara, v, count, bc, mits);
+}
+
+int batch_lines(int nvara) {
+  const std::size_t per_line =
+      kResultBytes + kProgressBytes + kFaultBytes * (static_cast<std::size_t>(nvara) + 1);
+  std::size_t lines = kBatchOutput / per_line;
+  if (lines > static_cast<std::size_t>(kBatchLinesMax)) lines = kBatchLinesMax;
+  lines -= lines % kBatch;
+  return lines < static_cast<std::size_t>(kBatch) ? kBatch : static_cast<int>(lines);
+}
+
+int LineBatch::failing_line() const {
+  if (good < count) return good;
+  return read_failed ? count : -1;
+}
+
+void read_lines(Channels& ch, LineReader& reader, std::int64_t first, std::int32_t nsnp,
+                int lines, LineBatch& b) {
+  b.first = first;
+  b.count = 0;
+  b.text.clear();
+  b.start.clear();
+  b.start.push_back(0);
+  b.read_failed = false;
+  FileSource& in = ch.input(kPvalUnit);
+  std::int64_t want = nsnp - first + 1;
+  if (want > lines) want = lines;
+  while (b.count < want && b.text.size() < kBatchBytes) {
+    std::string_view line;
+    const Outcome o = reader.next(in, line);
+    if (o != Outcome::success) {
+      b.read_failed = true;
+      b.read_end = {ReadStage::line, o};
+      return;
+    }
+    b.text.append(line);
+    b.start.push_back(static_cast<std::uint32_t>(b.text.size()));
+    ++b.count;
+  }
+}
+
+void evaluate_lines(const double* k, int nvara, std::int32_t nsnp, BatchEvaluator evaluate,
+                    LineBatch& b, LineWorker& w) {
+  b.good = 0;
+  b.results.clear();
+  b.result_end.clear();
+  b.log.clear();
+  b.log_marks.clear();
+  b.console.clear();
+  b.console_marks.clear();
+
+  const double* values[kBatch];
+  for (int i = 0; i < kBatch; ++i) values[i] = w.var[i].p;
+  char rec[kResultBytes];
+  const std::string_view text(b.text);
+
+  for (int i0 = 0; i0 < b.count; i0 += kBatch) {
+    const int want = b.count - i0 < kBatch ? b.count - i0 : kBatch;
+    int got = 0;
+    for (; got < want; ++got) {
+      const int i = i0 + got;
+      const std::string_view line = text.substr(b.start[i], b.start[i + 1] - b.start[i]);
+      const Outcome o = split_variant(line, nvara, w.var[got]);
+      if (o != Outcome::success) {
+        b.split_end = {ReadStage::values, o};
+        break;
+      }
+    }
+    evaluate(k, nvara, values, got, w.bc);
+    for (int g = 0; g < got; ++g) {
+      const int i = i0 + g;
+      const auto kv = static_cast<std::int32_t>(b.first + i);
+      const BatchVariant& x = w.bc.var[g];
+      if (kv % kProgressEvery == 0) {
+        const FreeItem progress[] = {" SNP ", kv, nsnp};
+        append_freeform(b.console, progress);
+        b.console_marks.push_back({i, static_cast<std::uint32_t>(b.console.size())});
+      }
+      for (int f = 0; f < x.nfaults; ++f) {
+        append_fault(b.log, kv, x.faults[f]);
+        b.log_marks.push_back({i, static_cast<std::uint32_t>(b.log.size())});
+      }
+      const int len = format_result(rec, w.var[g], x.n, x.combined);
+      b.results.append(rec, static_cast<std::size_t>(len));
+      b.result_end.push_back(static_cast<std::uint32_t>(b.results.size()));
+    }
+    b.good += got;
+    if (got < want) return;
+  }
+}
+
+void write_lines(Channels& ch, const LineBatch& b) {
+  const std::string_view results(b.results), log(b.log), console(b.console);
+  std::size_t r = 0, l = 0, c = 0;  // bytes written of each
+  std::size_t lm = 0, cm = 0;       // next mark of each
+  for (int i = 0; i < b.good; ++i) {
+    for (; cm < b.console_marks.size() && b.console_marks[cm].line == i; ++cm) {
+      ch.write(kConsoleUnit, console.substr(c, b.console_marks[cm].end - c));
+      c = b.console_marks[cm].end;
+    }
+    for (; lm < b.log_marks.size() && b.log_marks[lm].line == i; ++lm) {
+      ch.write(kLogUnit, log.substr(l, b.log_marks[lm].end - l));
+      l = b.log_marks[lm].end;
+    }
+    ch.write(kResultUnit, results.substr(r, b.result_end[i] - r));
+    r = b.result_end[i];
+  }
+  const int bad = b.failing_line();
+  if (bad >= 0) {
+    const auto k = static_cast<std::int32_t>(b.first + bad);
+    fail_variant(ch, bad < b.count ? b.split_end : b.read_end, k);
+  }
+}
+
+}  // namespace kolva

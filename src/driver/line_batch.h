@@ -1,0 +1,92 @@
+// A batch of variant lines on its way through the variant pass: read
+// (read_lines), then split, evaluated and formatted (evaluate_lines), then
+// written (write_lines). The first and last step belong to the thread that
+// owns the channels; evaluate_lines touches nothing but its batch and its
+// own working storage, so batches can be evaluated on any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "driver/combine.h"
+#include "driver/variant.h"
+
+namespace kolva {
+
+// Evaluates `count` variants with nvara p-values each (v[b] those of
+// variant b) into bc.var[0 .. count-1]; combine_batch in the run.
+using BatchEvaluator = void (*)(const double* k, int nvara, const double* const* v, int count,
+                                BatchCombiner& bc);
+
+// The run's evaluation: combine_batch with mits sweeps.
+void evaluate_batch(const double* k, int nvara, const double* const* v, int count,
+                    BatchCombiner& bc);
+
+// A batch holds whole lines up to these bounds (a line longer than the
+// byte bound is a batch of its own). The line bound keeps the bytes a
+// batch can write small also when every variant reports solver faults.
+inline constexpr std::size_t kBatchBytes = std::size_t{1} << 18;
+inline constexpr std::size_t kBatchOutput = std::size_t{1} << 18;
+inline constexpr int kBatchLinesMax = 1024;
+
+// Lines per batch for nvara phenotypes: a multiple of kBatch.
+int batch_lines(int nvara);
+
+// Where a run of records of one channel ends in a batch's text: after the
+// records of variant `line` (0-based in the batch) reach byte `end`.
+struct RecordMark {
+  int line;
+  std::uint32_t end;
+};
+
+struct LineBatch {
+  // Read: lines first .. first + count - 1 of the p-value file, back to
+  // back in `text`, line i from start[i] to start[i + 1].
+  std::int64_t first = 1;
+  int count = 0;
+  std::string text;
+  std::vector<std::uint32_t> start;
+  // Reading stopped at line `count` of the batch (not read: eof or error).
+  bool read_failed = false;
+  ReadResult read_end{ReadStage::line, Outcome::success};
+
+  // Evaluated: lines 0 .. good - 1 split and evaluated; when good < count
+  // line `good` could not be split (split_end says why).
+  int good = 0;
+  ReadResult split_end{ReadStage::values, Outcome::success};
+  std::string results;               // result records, one per good line
+  std::vector<std::uint32_t> result_end;
+  std::string log;                   // fault records
+  std::vector<RecordMark> log_marks;  // one per record
+  std::string console;               // progress records
+  std::vector<RecordMark> console_marks;
+
+  // The line that ends the run (a line that could not be read or split),
+  // or -1.
+  int failing_line() const;
+};
+
+// Working storage of one thread that evaluates batches.
+struct LineWorker {
+  Variant var[kBatch];
+  BatchCombiner bc;
+};
+
+// Reads up to `lines` lines (and about kBatchBytes bytes) of channel 2,
+// none beyond variant nsnp, into b as variants first, first + 1, ...
+void read_lines(Channels& ch, LineReader& reader, std::int64_t first, std::int32_t nsnp,
+                int lines, LineBatch& b);
+
+// Splits, evaluates and formats the lines of b: result records, fault
+// records and progress records (every 10000th variant), in the bytes the
+// channels would receive. Stops at the first line that cannot be split.
+void evaluate_lines(const double* k, int nvara, std::int32_t nsnp, BatchEvaluator evaluate,
+                    LineBatch& b, LineWorker& w);
+
+// Writes the records of b in line order, each variant's progress record,
+// then its fault records, then its result record; at the failing line the
+// run ends with that line's failure records and stop.
+void write_lines(Channels& ch, const LineBatch& b);
+
+}  // namespace kolva

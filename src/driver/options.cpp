@@ -1,0 +1,105 @@
+#include "driver/options.h"
+
+#include <sched.h>
+
+#include <charconv>
+#include <string_view>
+
+#ifndef KOLVA_VERSION
+#error "KOLVA_VERSION is set by the build"
+#endif
+
+namespace kolva {
+
+namespace {
+
+// A thread count: a whole number from 1 up; false otherwise.
+bool parse_count(std::string_view s, int& n) {
+  const char* end = s.data() + s.size();
+  auto r = std::from_chars(s.data(), end, n);
+  return r.ec == std::errc() && r.ptr == end && n >= 1;
+}
+
+Options bad(std::string problem) {
+  Options o;
+  o.action = Options::Action::bad_usage;
+  o.problem = std::move(problem);
+  return o;
+}
+
+}  // namespace
+
+Options parse_options(int argc, const char* const* argv, const char* env_threads, int cpus) {
+  Options o;
+  bool given = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    if (a == "--help" || a == "-h") {
+      o.action = Options::Action::help;
+      return o;
+    }
+    if (a == "--version") {
+      o.action = Options::Action::version;
+      return o;
+    }
+    std::string_view value;
+    if (a == "--threads") {
+      if (i + 1 >= argc) return bad("option '--threads' needs a number");
+      value = argv[++i];
+    } else if (a.starts_with("--threads=")) {
+      value = a.substr(10);
+    } else if (a.starts_with("-")) {
+      return bad("unknown option '" + std::string(a) + "'");
+    } else {
+      return bad("unexpected argument '" + std::string(a) + "'");
+    }
+    if (!parse_count(value, o.threads))
+      return bad("option '--threads' needs a whole number of at least 1, not '" +
+                 std::string(value) + "'");
+    given = true;
+  }
+  if (given) return o;
+  o.threads = cpus;
+  if (env_threads != nullptr && !parse_count(env_threads, o.threads))
+    return bad(std::string("KOLVA_THREADS must be a whole number of at least 1, not '") +
+               env_threads + "'");
+  return o;
+}
+
+int usable_cpus() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) {
+    const int n = CPU_COUNT(&set);
+    if (n > 0) return n;
+  }
+  return 1;
+}
+
+const char* usage_text() {
+  return "Usage: kolva [--threads N]\n"
+         "\n"
+         "Combines, for every genetic variant, the p-values of several correlated\n"
+         "phenotypes into one variant-level p-value.\n"
+         "\n"
+         "Reads, in the working directory, the control file 'defdims' (line 1: the\n"
+         "number of phenotypes and of variants; line 2: the correlation layout,\n"
+         "'full' or lower triangle; lines 3-5: the p-value, correlation and result\n"
+         "file names) and the two input files it names. Writes the result file, the\n"
+         "run log 'kolva_log.txt' ('fort.11' for a run that fails before the log is\n"
+         "open), progress on standard output and the final message on standard error.\n"
+         "\n"
+         "Options:\n"
+         "  --threads N   evaluate on N threads (default: the environment's\n"
+         "                KOLVA_THREADS, else every CPU this process may use).\n"
+         "                The output is the same for every N.\n"
+         "  --help        print this text and exit\n"
+         "  --version     print the version and exit\n"
+         "\n"
+         "Exit status: 0 the run went through; 1 the run stopped on bad input (the\n"
+         "message is on standard error and in the run log); 2 a file or standard\n"
+         "stream could not be read or written; 64 bad usage.\n";
+}
+
+std::string version_text() { return std::string("kolva ") + KOLVA_VERSION + "\n"; }
+
+}  // namespace kolva

@@ -1,0 +1,32 @@
+// The command line: the thread count and the two informational options.
+// Without arguments the run is the plain one in the working directory.
+#pragma once
+
+#include <string>
+
+namespace kolva {
+
+struct Options {
+  enum class Action { run, help, version, bad_usage };
+  Action action = Action::run;
+  int threads = 1;
+  std::string problem;  // for bad_usage: what was wrong, one line
+};
+
+// Reads the arguments (argv[1 .. argc-1]). The thread count is --threads N
+// (or --threads=N) if given, else the environment's KOLVA_THREADS
+// (env_threads, null when unset), else `cpus`.
+Options parse_options(int argc, const char* const* argv, const char* env_threads, int cpus);
+
+// The number of CPUs this process may run on (its affinity mask, so that a
+// cluster job's CPU set is respected); at least 1.
+int usable_cpus();
+
+// What --help prints, and what --version prints (line end included).
+const char* usage_text();
+std::string version_text();
+
+// The exit status of bad usage.
+inline constexpr int kUsageStatus = 64;
+
+}  // namespace kolva

@@ -1,0 +1,26 @@
+// The pass over the variants: read, evaluate and write every line of the
+// p-value file, on one thread or as a pipeline over several.
+#pragma once
+
+#include "driver/control.h"
+#include "driver/line_batch.h"
+
+namespace kolva {
+
+// Threads of the pass beyond this many are not started.
+inline constexpr int kMaxThreads = 256;
+
+// Runs the pass for variants 1 .. c.nsnp against the correlation matrix k.
+//
+// With one thread every batch is read, evaluated and written in turn.
+// With more, the calling thread reads batches and writes them, strictly
+// in line order, while `threads` workers evaluate them; at most a few
+// batches per worker are in flight. Either way the channels receive the
+// same bytes in the same order, so the output does not depend on the
+// thread count, also when the run ends early: a failing line or an
+// input/output failure ends it (RunEnd) on the calling thread, after
+// every worker has been joined.
+void variant_pass(Channels& ch, const Control& c, const double* k, int threads,
+                  BatchEvaluator evaluate);
+
+}  // namespace kolva
