@@ -12,6 +12,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace kolva::testing {
 
@@ -58,11 +59,16 @@ struct RunResult {
 
 enum class StdoutMode { file, closed, broken_pipe };
 
-// Runs the binary with `dir` as working directory. Standard output and
-// standard error are captured in files outside `dir`; with close_stderr the
-// binary starts with standard error closed.
+// Runs the binary with `dir` as working directory, with the arguments args
+// and, when threads_env is given, KOLVA_THREADS set to it. Standard output
+// and standard error are captured in files outside `dir`; with close_stderr
+// the binary starts with standard error closed.
 inline RunResult run_kolva(const TempDir& dir, StdoutMode mode = StdoutMode::file,
-                           bool close_stderr = false) {
+                           bool close_stderr = false, const std::vector<std::string>& args = {},
+                           const char* threads_env = nullptr) {
+  std::vector<const char*> argv{"kolva"};
+  for (const auto& a : args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
   TempDir capture;
   const std::string out_path = (capture / "stdout").string();
   const std::string err_path = (capture / "stderr").string();
@@ -86,7 +92,8 @@ inline RunResult run_kolva(const TempDir& dir, StdoutMode mode = StdoutMode::fil
       ::close(pipefd[1]);
     }
     if (close_stderr) ::close(2);
-    ::execl(KOLVA_BIN, "kolva", static_cast<char*>(nullptr));
+    if (threads_env) ::setenv("KOLVA_THREADS", threads_env, 1);
+    ::execv(KOLVA_BIN, const_cast<char* const*>(argv.data()));
     _exit(127);
   }
   if (pipefd[0] >= 0) {
