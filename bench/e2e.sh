@@ -1,32 +1,41 @@
 #!/bin/bash
 # End-to-end throughput of the whole program, files to files, on generated
-# data of four shapes: prints variants per second, wall time and peak
-# memory of each run.
+# data of four shapes: variants per second on one thread and on all
+# threads, their ratio, and the peak memory of each run.
 #
-#   bench/e2e.sh [BUILD_DIR] [WORK_DIR]
+#   bench/e2e.sh [BUILD_DIR] [WORK_DIR] [THREADS]
 #
 # BUILD_DIR holds kolva and kolva_gen (default: build); the data sets are
 # generated once into WORK_DIR (default: /tmp/kolva-e2e) and reused.
+# THREADS is the "all threads" count (default: the CPUs this shell may use).
 set -eu
 build=$(cd "${1:-build}" && pwd)
 work=${2:-/tmp/kolva-e2e}
+all=${3:-$(nproc)}
 mkdir -p "$work"
 
-printf '%-12s %10s %10s %14s %12s\n' shape variants seconds variants/s peak_kB
+# run DIR THREADS: prints seconds and peak kB of one run.
+run() {
+  rm -f "$1/results.txt" "$1/kolva_log.txt"
+  local t0=$EPOCHREALTIME
+  (cd "$1" && /usr/bin/time -f '%M' -o time.txt "$build/kolva" --threads "$2" > /dev/null 2> stderr.txt)
+  local t1=$EPOCHREALTIME
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f ", b - a }'
+  cat "$1/time.txt"
+}
+
+printf '%-12s %10s %12s %12s %7s %10s %10s\n' shape variants "1 thread/s" "$all threads/s" ratio "peak1_kB" "peak${all}_kB"
 for shape in 50:2000 20:20000 5:200000 2:1000000; do
   p=${shape%%:*}
   v=${shape##*:}
   dir="$work/p${p}_v${v}"
   if [ ! -f "$dir/pvals.txt" ]; then
     mkdir -p "$dir"
-    "$build/kolva_gen" "$dir" phenotypes="$p" variants="$v" seed=11 missing=0.03
+    "$build/kolva_gen" "$dir" phenotypes="$p" variants="$v" seed=11 missing=0.03 > /dev/null
   fi
-  rm -f "$dir/results.txt" "$dir/kolva_log.txt"
-  t0=$EPOCHREALTIME
-  (cd "$dir" && /usr/bin/time -f '%M' -o time.txt "$build/kolva" > /dev/null 2> stderr.txt)
-  t1=$EPOCHREALTIME
-  secs=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", b - a }')
-  read -r peak < "$dir/time.txt"
-  rate=$(awk -v v="$v" -v s="$secs" 'BEGIN { printf "%.0f", (s > 0 ? v / s : 0) }')
-  printf '%-12s %10s %10s %14s %12s\n' "${p}x${v}" "$v" "$secs" "$rate" "$peak"
+  read -r s1 m1 <<< "$(run "$dir" 1)"
+  read -r sn mn <<< "$(run "$dir" "$all")"
+  awk -v shape="${p}x${v}" -v v="$v" -v s1="$s1" -v sn="$sn" -v m1="$m1" -v mn="$mn" 'BEGIN {
+    r1 = s1 > 0 ? v / s1 : 0; rn = sn > 0 ? v / sn : 0
+    printf "%-12s %10d %12.0f %12.0f %6.2fx %10d %10d\n", shape, v, r1, rn, (r1 > 0 ? rn / r1 : 0), m1, mn }'
 done

@@ -1,0 +1,106 @@
+// The steps of the variant pass timed apart on one thread, for the scaling
+// model of the threaded pass: reading lines and writing records stay on
+// the one thread that owns the channels, evaluating (splitting, numbers,
+// eigenvalues, formatting) is spread over the workers. For each shape it
+// reports the time per variant of each step and the serial share,
+// (read + write) / (read + evaluate + write).
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "driver/control.h"
+#include "driver/line_batch.h"
+
+namespace {
+
+using namespace kolva;
+using Clock = std::chrono::steady_clock;
+
+// A p-value file like the generator's (6 significant digits, 3 % NA) and
+// a two-factor correlation matrix.
+struct Data {
+  std::filesystem::path dir;
+  std::vector<double> k = std::vector<double>(kLd * kLd, 0.0);
+  Data(int nvara, int variants) {
+    char tmpl[] = "/tmp/kolva-bench-pass-XXXXXX";
+    dir = ::mkdtemp(tmpl);
+    std::mt19937_64 g(5);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::vector<double> l0(nvara), l1(nvara);
+    for (int i = 0; i < nvara; ++i) l0[i] = 0.3 + 0.5 * u(g), l1[i] = (i % 2 ? 0.4 : -0.2) * u(g);
+    for (int i = 0; i < nvara; ++i)
+      for (int j = 0; j < nvara; ++j)
+        k[j * kLd + i] = i == j ? 1.0 : std::round((l0[i] * l0[j] + l1[i] * l1[j]) * 1e4) / 1e4;
+    std::FILE* f = std::fopen((dir / "pvals.txt").c_str(), "w");
+    for (int v = 0; v < variants; ++v) {
+      std::fprintf(f, "%d rs%d", 1 + v % 22, 100000 + v);
+      for (int i = 0; i < nvara; ++i) {
+        if (u(g) < 0.03)
+          std::fputs(" NA", f);
+        else
+          std::fprintf(f, " %.6g", u(g));
+      }
+      std::fputc('\n', f);
+    }
+    std::fclose(f);
+  }
+  ~Data() { std::filesystem::remove_all(dir); }
+};
+
+void BM_PassSteps(benchmark::State& state) {
+  const int nvara = static_cast<int>(state.range(0));
+  const int variants = static_cast<int>(state.range(1));
+  Data data(nvara, variants);
+  const int lines = batch_lines(nvara);
+  auto batch = std::make_unique<LineBatch>();
+  auto worker = std::make_unique<LineWorker>();
+  const int sink = ::open("/dev/null", O_WRONLY);
+  double read = 0, eval = 0, write = 0;
+  for (auto _ : state) {
+    Channels ch(sink, sink);
+    ch.open(kPvalUnit, (data.dir / "pvals.txt").string(), true);
+    ch.open(kResultUnit, "/dev/null", false);
+    ch.open(kLogUnit, "/dev/null", false);
+    LineReader reader;
+    for (std::int64_t first = 1; first <= variants; first += batch->count) {
+      const auto t0 = Clock::now();
+      read_lines(ch, reader, first, variants, lines, *batch);
+      const auto t1 = Clock::now();
+      evaluate_lines(data.k.data(), nvara, variants, evaluate_batch, *batch, *worker);
+      const auto t2 = Clock::now();
+      write_lines(ch, *batch);
+      const auto t3 = Clock::now();
+      read += std::chrono::duration<double>(t1 - t0).count();
+      eval += std::chrono::duration<double>(t2 - t1).count();
+      write += std::chrono::duration<double>(t3 - t2).count();
+    }
+    ch.close_all();
+  }
+  ::close(sink);
+  const double n = static_cast<double>(state.iterations()) * variants;
+  state.counters["read_ns"] = read / n * 1e9;
+  state.counters["evaluate_ns"] = eval / n * 1e9;
+  state.counters["write_ns"] = write / n * 1e9;
+  state.counters["serial_share"] = (read + write) / (read + eval + write);
+}
+
+BENCHMARK(BM_PassSteps)
+    ->Args({50, 2000})
+    ->Args({20, 20000})
+    ->Args({5, 200000})
+    ->Args({2, 1000000})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(0.5);
+
+}  // namespace
+
+BENCHMARK_MAIN();
