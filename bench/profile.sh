@@ -13,7 +13,7 @@ set -eu
 kolva=$(cd "${2:-build}" && pwd)/kolva
 data=$(mktemp "${TMPDIR:-/tmp}/kolva-perf-XXXXXX")
 trap 'rm -f "$data"' EXIT
-(cd "$1" && perf record -q -F 20000 -o "$data" "$kolva" > /dev/null 2>&1) || true
+(cd "$1" && perf record -q -F 20000 -o "$data" "$kolva" --threads 1 > /dev/null 2>&1) || true
 perf report -i "$data" --no-children --sort dso,symbol 2>/dev/null | grep -v '^#' | grep '%' | awk '
 { pct = $1; sub("%", "", pct); dso = $2; sym = ""
   for (i = 4; i <= NF; i++) sym = sym " " $i

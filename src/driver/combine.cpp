@@ -63,7 +63,7 @@ void convert_all(const double* k, int nvara, double* f) {
       if (i != j) f[j * kLd + i] = convert(k[j * kLd + i]);
 }
 
-void select_and_convert(const double* f, int nvara, const double* v, Evaluation& x) {
+void select_and_sort(int nvara, const double* v, Evaluation& x) {
   int n = 0;
   for (int i = 0; i < nvara; ++i) {
     if (v[i] == -9.0) continue;
@@ -75,7 +75,10 @@ void select_and_convert(const double* f, int nvara, const double* v, Evaluation&
   if (n <= 1) return;
 
   sortp(x.selp, n, x.sorted, x.perm);
+}
 
+void convert_selected(const double* f, Evaluation& x) {
+  const int n = x.n;
   // P: the converted correlations of the selected phenotypes in sorted
   // order; unit diagonal. The solver reads the lower triangle only.
   for (int a = 0; a < n; ++a) {

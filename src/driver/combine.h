@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "driver/phenotypes.h"
+#include "driver/reuse.h"
 #include "numeric/eigen.h"
 #include "numeric/fastpath.h"
 
@@ -74,6 +75,7 @@ struct BatchCombiner {
   double f[kLd * kLd];           // converted phenotype correlations
   alignas(64) double dq[kProblems * kFastLd];
   alignas(64) double eq[kProblems * kFastLd];
+  ReuseTable reuse;              // evaluations of recent ordered lists
 };
 
 // Evaluates `count` (0 .. kBatch) variants with nvara p-values each, v[b]
@@ -96,11 +98,13 @@ inline double combine(const double* k, int nvara, const double* v, BatchCombiner
 // element.
 void convert_all(const double* k, int nvara, double* f);
 
-// Selection, ordering and conversion of one variant: sets x.n and fills
-// x.sel, x.selp, x.sorted, x.perm and the lower triangle of x.p (unit
-// diagonal) from the converted correlations f of convert_all. For n <= 1
-// only sel and selp are set.
-void select_and_convert(const double* f, int nvara, const double* v, Evaluation& x);
+// Selection and ordering of one variant: sets x.n and fills x.sel and
+// x.selp, and for n >= 2 x.sorted and x.perm.
+void select_and_sort(int nvara, const double* v, Evaluation& x);
+
+// The lower triangle of x.p (unit diagonal) from the converted
+// correlations f of convert_all, for the n >= 2 phenotypes in x's order.
+void convert_selected(const double* f, Evaluation& x);
 
 // n minus the sum of (lambda - 1) over the eigenvalues above 1, taken in
 // the order given.

@@ -47,4 +47,13 @@ void evaluate_few_sweeps(const double* k, int nvara, const double* const* v, int
   combine_batch(k, nvara, v, count, bc, sweeps);
 }
 
+// The run's evaluation with the reuse table emptied before every batch, so
+// that every variant is solved: the evaluation without reuse.
+template <std::int32_t sweeps>
+void evaluate_without_reuse(const double* k, int nvara, const double* const* v, int count,
+                            BatchCombiner& bc) {
+  bc.reuse = ReuseTable();
+  combine_batch(k, nvara, v, count, bc, sweeps);
+}
+
 }  // namespace kolva
