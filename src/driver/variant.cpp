@@ -1,5 +1,7 @@
 #include "driver/variant.h"
 
+#include <charconv>
+#include <cstdint>
 #include <cstring>
 
 namespace kolva {
@@ -25,6 +27,102 @@ std::string_view field(std::string_view& rest) {
   return f;
 }
 
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// One value token of the common form [-+]digits[.digits][(e|E)[-+]digits],
+// or a missing-value word N, NA or NaN (any case), ending at a blank or at
+// the end; p moves past it. False for any other token: the free-form read
+// decides those. The value is the double nearest to the decimal, as the
+// free-form read gives it: a significand of at most 15 digits times an
+// exact power of ten up to 10^22 in one rounded operation, others through
+// from_chars (exact), whose out-of-range cases are left to the free-form
+// read.
+bool plain_value(const char*& p, const char* end, double& value) {
+  const char* q = p;
+  const int lc = *q | 0x20;
+  if (lc == 'n') {
+    ++q;
+    if (q < end && (*q | 0x20) == 'a') {
+      ++q;
+      if (q < end && (*q | 0x20) == 'n') ++q;
+    }
+    if (q < end && *q != ' ') return false;
+    value = kMissing;
+    p = q;
+    return true;
+  }
+  const bool neg = *q == '-';
+  if (*q == '-' || *q == '+') ++q;
+  const char* const mantissa = q;
+  std::uint64_t m = 0;
+  int nd = 0;       // significant digits in m
+  int scale = 0;    // decimal exponent of m's last digit, before the exponent part
+  bool any = false;
+  for (; q < end && *q >= '0' && *q <= '9'; ++q) {
+    any = true;
+    if (nd == 0 && *q == '0') continue;
+    if (nd < 19) m = m * 10 + static_cast<unsigned>(*q - '0'); else ++scale;
+    ++nd;
+  }
+  if (q < end && *q == '.') {
+    for (++q; q < end && *q >= '0' && *q <= '9'; ++q) {
+      any = true;
+      if (nd == 0 && *q == '0') {
+        --scale;
+        continue;
+      }
+      if (nd < 19) {
+        m = m * 10 + static_cast<unsigned>(*q - '0');
+        --scale;
+      }
+      ++nd;
+    }
+  }
+  if (!any) return false;
+  int exp = 0;
+  if (q < end && (*q | 0x20) == 'e') {
+    ++q;
+    bool eneg = false;
+    if (q < end && (*q == '-' || *q == '+')) eneg = *q++ == '-';
+    if (q == end || *q < '0' || *q > '9') return false;
+    for (; q < end && *q >= '0' && *q <= '9'; ++q)
+      if (exp < 100000) exp = exp * 10 + (*q - '0');
+    if (eneg) exp = -exp;
+  }
+  if (q < end && *q != ' ') return false;
+
+  double x;
+  const int k = scale + exp;
+  if (nd == 0) {
+    x = 0.0;
+  } else if (nd <= 15 && k >= -22 && k <= 22) {
+    const double d = static_cast<double>(m);
+    x = k >= 0 ? d * kPow10[k] : d / kPow10[-k];
+  } else {
+    const auto r = std::from_chars(mantissa, q, x);
+    if (r.ec != std::errc() || r.ptr != q) return false;
+  }
+  value = neg ? -x : x;
+  p = q;
+  return true;
+}
+
+// The p-values of a line whose value part holds only blanks and plain
+// tokens: false (p partly written) when some token is not plain or fewer
+// than nvara are there.
+bool plain_values(std::string_view rest, int nvara, double* p) {
+  if (nvara <= 0) return false;  // the free-form read's own case
+  const char* q = rest.data();
+  const char* const end = q + rest.size();
+  for (int i = 0; i < nvara; ++i) {
+    while (q < end && *q == ' ') ++q;
+    if (q == end || !plain_value(q, end, p[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 Outcome split_variant(std::string_view line, int nvara, Variant& v) {
@@ -34,6 +132,7 @@ Outcome split_variant(std::string_view line, int nvara, Variant& v) {
   store(v.id, sizeof v.id, id);
   if (id.size() > sizeof v.id) std::memcpy(v.id + 30, "...", 3);
 
+  if (plain_values(rest, nvara, v.p)) return Outcome::success;
   for (int i = 0; i < nvara; ++i) v.p[i] = kMissing;
   MemorySource values(rest);
   return read_free(values, v.p, nvara, Markers::missing);

@@ -1,7 +1,10 @@
 // Splitting variant lines and reading them from files.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <random>
 #include <fcntl.h>
 #include <limits>
 #include <unistd.h>
@@ -126,6 +129,51 @@ TEST(LineReader, LongestLineAndOneByteMore) {
   EXPECT_EQ(ok[0].second.size(), kMaxLine);
   auto bad = read_lines(std::string(kMaxLine + 1, '1') + "\n");
   EXPECT_EQ(bad[0].first, Outcome::error);
+}
+
+}  // namespace
+}  // namespace kolva
+
+namespace kolva {
+namespace {
+
+// Lines of common and uncommon value tokens: split_variant must give the
+// outcome and the bits of the free-form read of the same value part.
+TEST(Split, CommonTokensReadAsTheFreeFormReadReadsThem) {
+  static const char* const kTokens[] = {
+      "0.5", "-0", "+0.0", "0", "1", "1.", ".5", "-.5", "00.0012300", "3.2e-08", "1E+05",
+      "7e-300", "2.5e-308", "4.9e-324", "1e-400", "1e999", "-1e999", "1.7976931348623157e308",
+      "0.1000000000000000055511151231257827", "123456789012345678901234567890",
+      "0.30000000000000004", "9007199254740993", "1e22", "1e23", "123456789012345e-22",
+      "NA", "na", "N", "nan", "NaN", "-NA", "nan1", "inf", "1d5", "1-5", "2*0.5", "0.5,",
+      "e5", "1e", "1e+", ".", "-", "0x10", "1.5e3x", "\t0.2"};
+  std::mt19937 g(77);
+  // A random decimal: 1 to 25 digits, a point anywhere, an exponent or not.
+  auto number = [&g] {
+    std::string s;
+    const int digits = 1 + static_cast<int>(g() % 25);
+    const int point = static_cast<int>(g() % (digits + 1));
+    for (int i = 0; i < digits; ++i) s += (i == point ? "." : "") + std::string(1, char('0' + g() % 10));
+    if (g() % 2) s += "e" + std::to_string(static_cast<int>(g() % 80) - 40);
+    return s;
+  };
+  for (int trial = 0; trial < 20000; ++trial) {
+    const int nvara = 1 + static_cast<int>(g() % 4);
+    std::string rest;
+    const int tokens = static_cast<int>(g() % 6);
+    for (int t = 0; t < tokens; ++t)
+      rest += std::string(1 + g() % 2, ' ') + (g() % 2 ? number() : kTokens[g() % std::size(kTokens)]);
+    Variant v;
+    const Outcome got = split_variant("1 rs " + rest, nvara, v);
+    double want[maxnvara];
+    for (double& x : want) x = kMissing;
+    MemorySource in(rest);
+    ASSERT_EQ(got, read_free(in, want, nvara, Markers::missing)) << rest;
+    if (got != Outcome::success) continue;
+    for (int i = 0; i < nvara; ++i)
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(v.p[i]), std::bit_cast<std::uint64_t>(want[i]))
+          << rest << " value " << i;
+  }
 }
 
 }  // namespace
