@@ -10,6 +10,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "textio/fields.h"
 
@@ -82,6 +83,42 @@ TEST(RealFieldsRandom, MatchExactReference) {
         ADD_FAILURE() << (s.expo ? "E" : "F") << s.w << "." << s.d << " of " << std::hexfloat
                       << x << ": got '" << have << "' want '" << want << "'";
       }
+    }
+  }
+}
+
+// The result field (E20.15) where its fast digits are most at risk: next to
+// the half-way points of the 15th digit, next to powers of ten (where the
+// exponent moves, and where it gets three digits and loses the E), and
+// among subnormals.
+TEST(RealFieldsRandom, ResultFieldAtRoundingBoundaries) {
+  std::mt19937_64 rng(99);
+  std::vector<double> xs;
+  for (int i = 0; i < 150000; ++i) {
+    // A 15-digit significand and a 5 after it: a decimal half-way point.
+    char text[64];
+    std::snprintf(text, sizeof text, "%015llu5e%d",
+                  static_cast<unsigned long long>(100000000000000ull + rng() % 900000000000000ull),
+                  static_cast<int>(rng() % 633) - 340);  // up to 1e308
+    xs.push_back(std::strtod(text, nullptr));
+  }
+  for (int k = -323; k <= 308; ++k) xs.push_back(std::pow(10.0, k));
+  for (int i = 0; i < 20000; ++i) {
+    const std::uint64_t bits = rng() % (std::uint64_t{1} << 52);  // subnormal
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    xs.push_back(x);
+  }
+  char got[20];
+  int mismatches = 0;
+  for (double x0 : xs) {
+    for (double x : {x0, std::nextafter(x0, 0.0), std::nextafter(x0, 1e300), -x0}) {
+      if (!std::isfinite(x)) continue;
+      put_exp(got, 20, 15, x);
+      const std::string want = ref_exp(20, 15, x);
+      if (std::string(got, 20) != want && ++mismatches <= 10)
+        ADD_FAILURE() << std::hexfloat << x << ": got '" << std::string(got, 20) << "' want '"
+                      << want << "'";
     }
   }
 }
