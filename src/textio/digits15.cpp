@@ -13,31 +13,39 @@ namespace {
 
 // Method: with e = floor(log10 x), y = x * 10^(14 - e) lies in
 // [10^14, 10^15) and its nearest integer is the 15 digits. The power is
-// taken from a table of long doubles rounded to nearest (strtold is exact)
-// and multiplied in one rounded operation, so the computed y is within a
-// relative 2^-63 of the true one: an absolute error below 1.1e-4 at
-// y < 10^15. Only when the fraction of y lies within kMargin of one half
-// can the error decide the rounding; those values go to the exact path.
+// taken from a table of 64-bit significands of 10^k (correctly rounded
+// by strtold where long double has them, so within a relative 2^-63), and
+// x's significand times it is formed exactly in 128 bits: the computed y
+// is within a relative 2^-63 of the true one, an absolute error below
+// 1.1e-4 at y < 10^15. Only when the fraction of y lies within 2^-12
+// (2.4e-4) of one half can the error decide the rounding; those values go
+// to the exact path.
 constexpr bool kExtended = std::numeric_limits<long double>::digits >= 64;
-constexpr long double kMargin = 2.5e-4L;
+constexpr int kMarginBits = 12;
+using u128 = unsigned __int128;
 
 // 10^k for every k that x * 10^(14 - e) needs: e from -324 (subnormals)
-// to 308.
+// to 308. 10^k ~ sig * 2^exp, sig with its top bit set.
 constexpr int kLowPow = 14 - 308 - 1;
 constexpr int kHighPow = 14 + 324 + 1;
 
+struct Power {
+  std::uint64_t sig;
+  int exp;
+};
+
 struct Powers {
-  long double p[kHighPow - kLowPow + 1];
+  Power p[kHighPow - kLowPow + 1];
   Powers() {
-    for (int k = kLowPow; k <= kHighPow; ++k)
-      p[k - kLowPow] = std::strtold(("1e" + std::to_string(k)).c_str(), nullptr);
+    for (int k = kLowPow; k <= kHighPow; ++k) {
+      int ex = 0;
+      const long double f = std::frexp(std::strtold(("1e" + std::to_string(k)).c_str(), nullptr), &ex);
+      p[k - kLowPow] = {static_cast<std::uint64_t>(std::ldexp(f, 64)), ex - 64};
+    }
   }
 };
 
-long double pow10(int k) {
-  static const Powers table;
-  return table.p[k - kLowPow];
-}
+const Powers kPowers;
 
 constexpr char kPairs[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
@@ -52,30 +60,50 @@ void put_pairs(char* out, std::uint64_t n, int pairs) {
   }
 }
 
+// y = m * 2^q * 10^k as a 128-bit fixed-point number with `shift`
+// fraction bits.
+u128 scaled(std::uint64_t m, int q, int k, int& shift) {
+  const Power& p = kPowers.p[k - kLowPow];
+  shift = -(q + p.exp);
+  return static_cast<u128>(m) * p.sig;
+}
+
 }  // namespace
 
 bool digits15(double x, char* digits, int& e) {
   if constexpr (!kExtended) return false;
-  int bexp;
-  std::frexp(x, &bexp);  // x in [2^(bexp-1), 2^bexp)
+  std::uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  const int biased = static_cast<int>(bits >> 52) & 0x7ff;
+  std::uint64_t m = bits & ((std::uint64_t{1} << 52) - 1);
+  int q = -1074;
+  if (biased != 0) {
+    m |= std::uint64_t{1} << 52;
+    q = biased - 1075;
+  }
+  const int top = 63 - __builtin_clzll(m) + q;  // x in [2^top, 2^(top+1))
   // floor(log10 x) is this or one more.
-  int dexp = static_cast<int>(std::floor((bexp - 1) * 0.30102999566398120));
-  long double y = static_cast<long double>(x) * pow10(14 - dexp);
-  if (y >= 1e15L) {
+  int dexp = static_cast<int>(std::floor(top * 0.30102999566398120));
+  int shift;
+  u128 y = scaled(m, q, 14 - dexp, shift);
+  constexpr std::uint64_t kLow = 100000000000000ull, kHigh = 1000000000000000ull;
+  if ((y >> shift) >= kHigh) {
     ++dexp;
-    y = static_cast<long double>(x) * pow10(14 - dexp);
+    y = scaled(m, q, 14 - dexp, shift);
   }
-  auto n = static_cast<std::uint64_t>(y);
-  const long double frac = y - static_cast<long double>(n);
-  if (frac > 0.5L - kMargin && frac < 0.5L + kMargin) return false;
-  if (frac > 0.5L) ++n;
-  if (n == 1000000000000000ull) {
-    n = 100000000000000ull;
+  if (shift <= kMarginBits || shift >= 128) return false;
+  auto n = static_cast<std::uint64_t>(y >> shift);
+  const u128 frac = y & ((u128{1} << shift) - 1);
+  const u128 half = u128{1} << (shift - 1), margin = u128{1} << (shift - kMarginBits);
+  if (frac > half - margin && frac < half + margin) return false;
+  if (frac > half) ++n;
+  if (n == kHigh) {
+    n = kLow;
     ++dexp;
   }
-  if (n < 100000000000000ull || n >= 1000000000000000ull) return false;
-  digits[0] = static_cast<char>('0' + n / 100000000000000ull);
-  put_pairs(digits + 1, n % 100000000000000ull, 7);
+  if (n < kLow || n >= kHigh) return false;
+  digits[0] = static_cast<char>('0' + n / kLow);
+  put_pairs(digits + 1, n % kLow, 7);
   e = dexp + 1;
   return true;
 }

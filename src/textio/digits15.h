@@ -1,6 +1,6 @@
 // The 15 significant digits of the result field, found fast: most values
-// are decided by one extended-precision product, the rest are left to the
-// exact conversion.
+// are decided by one 128-bit product, the rest are left to the exact
+// conversion.
 #pragma once
 
 namespace kolva {
@@ -15,8 +15,8 @@ inline constexpr int kDigits15 = 15;
 //   e       (out) x ~ 0.d1 d2 ... d15 * 10^e.
 // Returns false, with nothing written, when the fast estimate cannot tell
 // on which side of a rounding boundary x lies (about one value in a few
-// thousand) or the platform lacks a 64-bit extended precision: the caller
-// then uses the exact conversion.
+// thousand) or the platform's long double is too short for the table of
+// powers: the caller then uses the exact conversion.
 bool digits15(double x, char* digits, int& e);
 
 }  // namespace kolva
