@@ -53,7 +53,7 @@ constexpr char kPairs[] =
     "8081828384858687888990919293949596979899";
 
 // Writes n (< 10^(2 * pairs)) as 2 * pairs digits.
-void put_pairs(char* out, std::uint64_t n, int pairs) {
+void put_pairs(char* out, std::uint32_t n, int pairs) {
   for (int i = pairs - 1; i >= 0; --i) {
     std::memcpy(out + 2 * i, kPairs + 2 * (n % 100), 2);
     n /= 100;
@@ -102,8 +102,12 @@ bool digits15(double x, char* digits, int& e) {
     ++dexp;
   }
   if (n < kLow || n >= kHigh) return false;
-  digits[0] = static_cast<char>('0' + n / kLow);
-  put_pairs(digits + 1, n % kLow, 7);
+  // 15 digits: 1 + 6 of the top 7, then 8, in 32-bit parts.
+  const auto head = static_cast<std::uint32_t>(n / 100000000);
+  const auto tail = static_cast<std::uint32_t>(n % 100000000);
+  digits[0] = static_cast<char>('0' + head / 1000000);
+  put_pairs(digits + 1, head % 1000000, 3);
+  put_pairs(digits + 7, tail, 4);
   e = dexp + 1;
   return true;
 }
