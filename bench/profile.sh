@@ -18,9 +18,9 @@ perf report -i "$data" --no-children --sort dso,symbol 2>/dev/null | grep -v '^#
 { pct = $1; sub("%", "", pct); dso = $2; sym = ""
   for (i = 4; i <= NF; i++) sym = sym " " $i
   part = "other"
-  if (sym ~ /decimal_value|read_free|real_rest|from_chars/) part = "number conversion"
-  else if (sym ~ /LineReader|split_variant|read_variant|memchr|_copy_to_iter|read_text/) part = "reading and splitting"
-  else if (sym ~ /combine|sortp|kolva::convert|select_and_convert|ql_|lrvt|tdiag|effective|sort_eigen/) part = "evaluation"
-  else if (sym ~ /put_|format_result|field|Channels::|to_chars|copy_folio|block_|ext4/ || dso ~ /libstdc/) part = "formatting and writing"
+  if (sym ~ /decimal_value|read_free|real_rest|from_chars|plain_value/) part = "number conversion"
+  else if (sym ~ /LineReader|split_variant|read_lines|\)::field|memchr|_copy_to_iter|read_text/) part = "reading and splitting"
+  else if (sym ~ /combine|sortp|kolva::convert|select_and_sort|convert_selected|Reuse|ql_|lrvt|tdiag|effective|sort_eigen/) part = "evaluation"
+  else if (sym ~ /put_|format_result|field|Channels::|to_chars|digits15|write_lines|evaluate_lines|append_|copy_folio|block_|ext4/ || dso ~ /libstdc/) part = "formatting and writing"
   share[part] += pct }
 END { for (p in share) printf "%-24s %5.1f %%\n", p, share[p] }' | sort

@@ -112,7 +112,7 @@ bool plain_value(const char*& p, const char* end, double& value) {
 // The p-values of a line whose value part holds only blanks and plain
 // tokens: false (p partly written) when some token is not plain or fewer
 // than nvara are there.
-bool plain_values(std::string_view rest, int nvara, double* p) {
+[[gnu::noinline]] bool plain_values(std::string_view rest, int nvara, double* p) {
   if (nvara <= 0) return false;  // the free-form read's own case
   const char* q = rest.data();
   const char* const end = q + rest.size();
