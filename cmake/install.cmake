@@ -1,0 +1,46 @@
+# Install rules and the Debian package.
+#
+#   cmake --install BUILD --prefix P     programs, man pages, docs
+#   (cd BUILD && cpack -G DEB)            kolva_<version>_amd64.deb
+include(GNUInstallDirs)
+
+# Man pages carry the version; they are kept next to the code they
+# document and filled in here.
+set(KOLVA_MAN_PAGES src/driver/kolva.1 src/prep/kolva-prep.1 src/report/kolva-report.1)
+foreach(page ${KOLVA_MAN_PAGES})
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${page})
+    get_filename_component(name ${page} NAME)
+    configure_file(${page} ${CMAKE_BINARY_DIR}/man/${name} @ONLY)
+    install(FILES ${CMAKE_BINARY_DIR}/man/${name} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+endforeach()
+
+install(TARGETS kolva RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET kolva-prep)
+  install(TARGETS kolva-prep RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+if(EXISTS ${PROJECT_SOURCE_DIR}/src/report/kolva_report)
+  # The installed launcher finds the package in ../share/kolva/python.
+  set(KOLVA_REPORT_PYTHON ${CMAKE_INSTALL_FULL_DATADIR}/kolva/python)
+  configure_file(src/report/kolva-report.in ${CMAKE_BINARY_DIR}/install/kolva-report @ONLY)
+  install(PROGRAMS ${CMAKE_BINARY_DIR}/install/kolva-report DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(DIRECTORY src/report/kolva_report DESTINATION ${CMAKE_INSTALL_DATADIR}/kolva/python
+          PATTERN __pycache__ EXCLUDE)
+endif()
+
+install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES examples/defdims examples/corr.txt examples/pvals.txt examples/results.expected
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME kolva)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "combined association p-values over correlated phenotypes")
+set(CPACK_PACKAGE_CONTACT "Kolva developers <kolva@localhost>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+# Libraries from dpkg-shlibdeps; the report's Python modules listed.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-numpy, python3-scipy, python3-matplotlib")
+include(CPack)

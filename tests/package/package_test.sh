@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The Debian package: made from the build tree, unpacked into a scratch
+# folder, and each installed program run from there (--version, and the
+# bundled example through kolva).
+#
+#   tests/package/package_test.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$(cd "$1" && pwd)
+version=$2
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/kolva-package-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
+cpack -G DEB -B "$scratch/out" --config "$build/CPackConfig.cmake" >/dev/null
+deb="$scratch/out/kolva_${version}_amd64.deb"
+[ -f "$deb" ] || { echo "package_test: $deb was not made" >&2; exit 1; }
+dpkg-deb -x "$deb" "$scratch/root"
+root="$scratch/root/usr"
+
+for program in kolva kolva-prep kolva-report; do
+  [ -x "$root/bin/$program" ] || { echo "package_test: $program is not installed" >&2; exit 1; }
+  got=$("$root/bin/$program" --version)
+  [ "$got" = "$program $version" ] || { echo "package_test: $program --version says '$got'" >&2; exit 1; }
+  [ -f "$root/share/man/man1/$program.1" ] || { echo "package_test: no man page for $program" >&2; exit 1; }
+done
+
+run="$scratch/example"
+mkdir "$run"
+cp "$root/share/doc/kolva/examples/"* "$run/"
+(cd "$run" && "$root/bin/kolva" > /dev/null 2>&1)
+cmp "$run/results.txt" "$run/results.expected"
+echo "package_test: $(basename "$deb") installs kolva, kolva-prep and kolva-report; the example gives its expected results"
