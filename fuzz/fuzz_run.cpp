@@ -6,12 +6,14 @@
 // '_', so that every file the run names stays inside the directory.
 // Checked: the exit status is 0, 1 or 2 and standard error says which;
 // every line of standard output and of every file written ends with CR LF;
-// result records are 50 or 65 characters; the input files are unchanged.
+// result records are 50 or 65 characters; the input files are unchanged;
+// the same run on three threads writes the same bytes everywhere.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "driver/run.h"
@@ -49,19 +51,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (c == '/') c = '_';
 
   static const fs::path home = fs::current_path();
-  char tmpl[] = "/tmp/kolva-fuzz-XXXXXX";
-  if (!::mkdtemp(tmpl)) kolva::fuzz::fault("mkdtemp");
-  const fs::path dir = tmpl;
-  spill(dir / "defdims", parts[0]);
-  spill(dir / "c.txt", parts[1]);
-  spill(dir / "p.txt", parts[2]);
+  // Runs in a fresh directory on `threads` threads: the status, standard
+  // output and error, and every file the directory holds afterwards.
+  struct Outcome {
+    fs::path dir;
+    int status;
+    std::string out, err;
+    std::map<std::string, std::string> files;
+  };
+  auto run_once = [&](int threads) {
+    char tmpl[] = "/tmp/kolva-fuzz-XXXXXX";
+    if (!::mkdtemp(tmpl)) kolva::fuzz::fault("mkdtemp");
+    Outcome r{tmpl, 0, {}, {}, {}};
+    spill(r.dir / "defdims", parts[0]);
+    spill(r.dir / "c.txt", parts[1]);
+    spill(r.dir / "p.txt", parts[2]);
+    kolva::fuzz::MemFile out(""), err("");
+    if (::chdir(r.dir.c_str()) != 0) kolva::fuzz::fault("chdir");
+    r.status = kolva::run({out.fd(), err.fd()}, {threads});
+    if (::chdir(home.c_str()) != 0) kolva::fuzz::fault("chdir back");
+    r.out = out.contents();
+    r.err = err.contents();
+    for (const auto& entry : fs::directory_iterator(r.dir))
+      if (entry.is_regular_file()) r.files[entry.path().filename().string()] = slurp(entry.path());
+    return r;
+  };
+  const Outcome one = run_once(1);
+  const Outcome three = run_once(3);
+  KOLVA_CHECK(three.status == one.status && three.out == one.out && three.err == one.err &&
+              three.files == one.files);
+  std::error_code ec;
+  fs::remove_all(three.dir, ec);
 
-  kolva::fuzz::MemFile out(""), err("");
-  if (::chdir(dir.c_str()) != 0) kolva::fuzz::fault("chdir");
-  const int status = kolva::run({out.fd(), err.fd()});
-  if (::chdir(home.c_str()) != 0) kolva::fuzz::fault("chdir back");
-
-  const std::string o = out.contents(), e = err.contents();
+  const fs::path dir = one.dir;
+  const int status = one.status;
+  const std::string o = one.out, e = one.err;
   KOLVA_CHECK(status == 0 || status == 1 || status == 2);
   if (status == 0) KOLVA_CHECK(e == "STOP end kolva \n");
   if (status == 1) KOLVA_CHECK(starts_with(e, "STOP ") && e.find('\n') == e.size() - 1);
@@ -86,7 +110,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       b = end + 2;
     }
   }
-  std::error_code ec;
   fs::remove_all(dir, ec);
   return 0;
 }
