@@ -28,9 +28,16 @@ class ChromTable:
         """Codes of the rows of a 2-D byte array of names (blank- or 0-padded)."""
         if len(text) == 0:
             return np.zeros(0, np.int32)
-        keys, inverse = np.unique(np.ascontiguousarray(text).view(f"S{text.shape[1]}").ravel(),
-                                  return_inverse=True)
-        lut = np.array([self._get(k.decode("utf-8", "replace").strip()) for k in keys], np.int32)
+        text = np.ascontiguousarray(text)
+        if text.shape[1] <= 8:  # names of up to 8 bytes: sorted as integers
+            text = np.pad(text, ((0, 0), (0, 8 - text.shape[1])))
+            keys, inverse = np.unique(text.view(np.uint64).ravel(), return_inverse=True)
+            names = [k.tobytes() for k in keys]
+        else:
+            keys, inverse = np.unique(text.view(f"S{text.shape[1]}").ravel(), return_inverse=True)
+            names = list(keys)
+        lut = np.array([self._get(k.rstrip(b"\0").decode("utf-8", "replace").strip())
+                        for k in names], np.int32)
         return lut[inverse]
 
     def _get(self, name):

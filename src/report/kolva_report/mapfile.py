@@ -8,6 +8,7 @@ map of another run or of another length stops the report.
 import gzip
 
 import numpy as np
+from numpy.lib.stride_tricks import sliding_window_view
 
 from .records import FormatError
 
@@ -15,10 +16,14 @@ FIELDS = 6
 _READ = 4 << 20
 
 
+def _windows(a, width):
+    """Every run of `width` bytes of a (zeros past its end), without a copy."""
+    return sliding_window_view(np.concatenate((a, np.zeros(width, np.uint8))), width)
+
+
 def _text(a, begin, end, width, fill=32):
     """The fields [begin, end) of a, left-aligned in `width` columns and cut."""
-    idx = np.minimum(begin[:, None] + np.arange(width), len(a) - 1)
-    out = a[idx]
+    out = _windows(a, width)[begin]
     out[np.arange(width) >= (end - begin)[:, None]] = fill
     return out
 
@@ -29,11 +34,10 @@ def _number(a, begin, end):
     ok = (w >= 1) & (w <= 18)
     width = int(min(w.max(initial=1), 18))
     cols = np.arange(width)
-    idx = np.clip(end[:, None] - width + cols, 0, len(a) - 1)
-    inside = cols >= (width - w)[:, None]
-    d = a[idx].astype(np.int64) - 48
-    ok &= ((d >= 0) & (d <= 9) | ~inside).all(1)
-    d[~inside] = 0
+    front = np.concatenate((np.zeros(width, np.uint8), a))  # the run before end
+    d = sliding_window_view(front, width)[end].astype(np.int64) - 48
+    d[cols < (width - w)[:, None]] = 0  # before the field
+    ok &= ((d >= 0) & (d <= 9)).all(1)
     return d @ (10 ** (width - 1 - cols)), ok
 
 
@@ -115,12 +119,12 @@ class MapReader:
         m = MapChunk(buf)
         a, starts, ends = m.a, m.starts, m.ends
         tabs = np.flatnonzero(a == 9)
-        ntabs = np.bincount(np.searchsorted(ends, tabs), minlength=len(m))
-        if (ntabs != FIELDS - 1).any():
+        t = tabs[:len(m) * (FIELDS - 1)].reshape(-1, FIELDS - 1)
+        if len(tabs) != t.size or (t[:, 0] < starts).any() or (t[:, -1] > ends).any():
+            ntabs = np.bincount(np.searchsorted(ends, tabs), minlength=len(m))
             i = int(np.argmax(ntabs != FIELDS - 1))
             raise FormatError(self.path, first_line + i,
                               f"{ntabs[i] + 1} tab-separated fields, not 6")
-        t = tabs.reshape(len(m), FIELDS - 1)
         m.pos, pos_ok = _number(a, t[:, 0] + 1, t[:, 1])
         n, n_ok = _number(a, t[:, 4] + 1, ends)
         # The id as Kolva keeps it: its first 33 characters, or 30 and `...`.

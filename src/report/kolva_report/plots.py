@@ -2,8 +2,9 @@
 
 Millions of points take matplotlib minutes to draw and look like the same
 picture with one point per pixel-sized cell, so points are thinned on a
-grid finer than the image's pixels: in the QQ plot all of them, in the
-Manhattan plot those with p > 0.01 (the ones below stay, every one).
+grid of about one cell per pixel: in the QQ plot all of them (the first
+point of each cell stays), in the Manhattan plot those with p > 0.01 (one
+point in the middle of each occupied cell; the ones below stay, every one).
 """
 import numpy as np
 from matplotlib.figure import Figure
@@ -72,21 +73,24 @@ def manhattan(out, p, codes, pos, chroms, xlabel):
         for r, c in enumerate(order):
             offset[c], rank[c] = at - lo[c], r
             at += width[c] + gap
-        x = offset[codes] + pos
-        y = _minus_log10(p)
-        top = max(top, y.max() * 1.06)
-        colour = rank[codes] % 2
+        x = (offset[codes] + pos).astype(np.float32)  # float32: far below a pixel
+        y = _minus_log10(p).astype(np.float32)
+        top = max(top, float(y.max()) * 1.06)
+        colour = (rank[codes] % 2).astype(np.uint8)
+        # p > 0.01: one point in the middle of every occupied cell.
+        nx, ny = _MANHATTAN_CELLS
         high = p > 0.01
-        xb = (x[high] * (_MANHATTAN_CELLS[0] / at)).astype(np.int64)
-        yb = (y[high] * (_MANHATTAN_CELLS[1] / top)).astype(np.int64)
-        cell = (xb * (_MANHATTAN_CELLS[1] + 1) + yb) * 2 + colour[high]
-        _, first = np.unique(cell, return_index=True)
-        keep = np.zeros(len(p), bool)
-        keep[~high] = True
-        keep[np.flatnonzero(high)[first]] = True
+        cell = (((x[high] * (nx / at)).astype(np.int32) * ny
+                 + (y[high] * (ny / top)).astype(np.int32)) * 2 + colour[high])
+        occupied = np.flatnonzero(np.bincount(cell, minlength=2 * nx * ny))
+        cx = ((occupied // 2 // ny + 0.5) * (at / nx)).astype(np.float32)
+        cy = ((occupied // 2 % ny + 0.5) * (top / ny)).astype(np.float32)
+        low = ~high
         for k in (0, 1):
-            sel = keep & (colour == k)
-            ax.plot(x[sel], y[sel], "o", ms=2.5, mew=0, color=COLOURS[k])
+            sel = low & (colour == k)
+            mid = occupied % 2 == k
+            ax.plot(np.concatenate((x[sel], cx[mid])), np.concatenate((y[sel], cy[mid])),
+                    "o", ms=2.5, mew=0, color=COLOURS[k])
         ax.set_xticks([offset[c] + lo[c] + width[c] / 2 for c in order],
                       [genome.label(chroms.names[c]) for c in order],
                       fontsize=8 if len(order) <= 26 else 6,

@@ -13,6 +13,7 @@ is accepted too).
 from dataclasses import dataclass
 
 import numpy as np
+from numpy.lib.stride_tricks import sliding_window_view
 
 LONG, SHORT = 65, 50
 CHUNK_BYTES = 8 << 20
@@ -23,8 +24,25 @@ NUMBER, UNTESTED, STARS, NONFINITE, ABOVE_ONE, BAD = range(6)
 # Width of a p-value as written to the table: `0.` + 15 digits + `E-100`.
 PTEXT = 22
 
-_BLANK_COLUMNS = [0, 1, 6, 40, 44]
-_WORDS = [w.rjust(20).encode() for w in ("NaN", "Infinity", "-Infinity")]
+# Byte classes: a record is checked column by column against the classes
+# its form allows.
+BLANK, DIGIT, POINT, E, SIGN, OTHER = (1 << k for k in range(6))
+ANY = 63
+_CLASS = np.full(256, OTHER, np.uint8)
+_CLASS[32], _CLASS[48:58], _CLASS[46], _CLASS[69] = BLANK, DIGIT, POINT, E
+_CLASS[[43, 45]] = SIGN
+# Columns 1-45 of every record: blanks, chromosome, id and the count.
+_HEAD = np.array([BLANK, BLANK] + [ANY] * 4 + [BLANK] + [ANY] * 33 + [BLANK]
+                 + [BLANK | DIGIT] * 3 + [BLANK], np.uint8)
+_MANTISSA = np.array([POINT] + [DIGIT] * 15, np.uint8)
+_EXPONENT2 = np.array([E, SIGN, DIGIT, DIGIT], np.uint8)
+_EXPONENT3 = np.array([SIGN, DIGIT, DIGIT, DIGIT], np.uint8)
+_WORDS = np.array([np.frombuffer(w.rjust(20).encode(), np.uint8)
+                   for w in ("NaN", "Infinity", "-Infinity", "*" * 20)])
+
+
+def _matches(cls, template):
+    return (cls & template).all(1)
 
 
 class FormatError(Exception):
@@ -67,10 +85,6 @@ def read(f, path):
         yield parse(carry + b"\n", first, path)
 
 
-def _digit(a):
-    return (a >= 48) & (a <= 57)
-
-
 def parse(buf, first, path):
     """Parses whole lines (each ending in LF); `first` numbers the first one."""
     a = np.frombuffer(buf, np.uint8)
@@ -78,37 +92,34 @@ def parse(buf, first, path):
     starts = np.concatenate(([0], ends[:-1] + 1))
     length = ends - starts - (a[ends - 1] == 13)
     padded = np.concatenate((a, np.zeros(LONG, np.uint8)))
-    rec = padded[starts[:, None] + np.arange(LONG)]
+    rec = sliding_window_view(padded, LONG)[starts]
+    cls = _CLASS[rec]
 
     long_ = length == LONG
     sized = long_ | (length == SHORT)
-    blanks = (rec[:, _BLANK_COLUMNS] == 32).all(1)
-
-    c = rec[:, 41:44]
-    cd = _digit(c)
-    count_ok = ((c == 32) | cd).all(1) & cd[:, 2] & (cd[:, :2] <= cd[:, 1:]).all(1)
-    n = ((c.astype(np.int16) - 48) * cd) @ np.array([100, 10, 1], np.int16)
+    head = _matches(cls[:, :45], _HEAD)
+    cd = cls[:, 41:44] == DIGIT  # the count: digits right-aligned
+    count_ok = cd[:, 2] & (cd[:, :2] <= cd[:, 1:]).all(1)
+    n = ((rec[:, 41:44].astype(np.int16) - 48) * cd) @ np.array([100, 10, 1], np.int16)
 
     f = rec[:, 45:65]
-    fd = _digit(f)
-    mantissa = (f[:, 0] == 46) & fd[:, 1:16].all(1)
-    sign2, sign3 = np.isin(f[:, 17], (43, 45)), np.isin(f[:, 16], (43, 45))
-    exp2 = mantissa & (f[:, 16] == 69) & sign2 & fd[:, 18:20].all(1)
-    exp3 = mantissa & sign3 & fd[:, 17:20].all(1)
-    number = long_ & (exp2 | exp3)
-    stars = (f == 42).all(1)
-    word = np.zeros(len(f), bool)
-    for w in _WORDS:
-        word |= (f == np.frombuffer(w, np.uint8)).all(1)
-    short_ok = (rec[:, 45:50] == np.frombuffer(b"-9.00", np.uint8)).all(1)
-    kind = np.select([number, long_ & stars, long_ & word, ~long_ & short_ok],
-                     [NUMBER, STARS, NONFINITE, UNTESTED], BAD).astype(np.uint8)
+    mantissa = long_ & _matches(cls[:, 45:61], _MANTISSA)
+    exp2 = mantissa & _matches(cls[:, 61:65], _EXPONENT2)
+    exp3 = mantissa & _matches(cls[:, 61:65], _EXPONENT3)
+    number = exp2 | exp3
+    kind = np.where(number, NUMBER, BAD).astype(np.uint8)
+    short = ~long_ & (rec[:, 45:50] == np.frombuffer(b"-9.00", np.uint8)).all(1)
+    kind[short] = UNTESTED
+    rest = np.flatnonzero(long_ & ~number)  # the rare forms
+    for k, word in zip((NONFINITE, NONFINITE, NONFINITE, STARS), _WORDS):
+        kind[rest[(f[rest] == word).all(1)]] = k
     fits = np.where(long_, n >= 2, n <= 1)
 
     checks = [
         (sized, lambda i: f"a record of {length[i]} characters; result records have 65, "
                           "or 50 when the p-value is -9.00"),
-        (blanks, lambda i: "not a result record: columns 1, 2, 7, 41 and 45 must be blank"),
+        (head, lambda i: "not a result record: columns 1, 2, 7, 41 and 45 must be blank, "
+                         "columns 42-44 the count of present p-values"),
         (count_ok, lambda i: "the count of present p-values (columns 42-44) is not a number"),
         (kind != BAD, lambda i: "the p-value (columns 46-65) is not in a form Kolva writes"),
         (fits, lambda i: f"{n[i]} present p-values do not go with a record of {length[i]} "

@@ -39,17 +39,16 @@ def rows_from_records(rec, pos):
 
 
 def rows_from_map(m, rec):
-    """Rows with a map: each map line, a tab and the p column."""
+    """Rows with a map: each map line, a tab and the p column before its
+    line feed."""
     s, slen = _suffix(rec)
-    linelen = m.ends - m.starts + 1
-    shift = np.concatenate(([0], np.cumsum(slen)[:-1]))
-    dest = np.arange(len(m.a)) + np.repeat(shift, linelen)
-    dest[m.ends] += slen  # the line feed goes after the p column
-    out = np.empty(len(m.a) + int(slen.sum()), np.uint8)
-    out[dest] = m.a
-    cols = np.arange(s.shape[1])
-    inside = cols < slen[:, None]
-    out[((m.ends + shift)[:, None] + cols)[inside]] = s[inside]
+    inside = np.arange(s.shape[1]) < slen[:, None]
+    at = np.repeat(m.ends, slen) + np.arange(int(slen.sum()))  # where s goes
+    out = np.empty(len(m.a) + len(at), np.uint8)
+    from_map = np.ones(len(out), bool)
+    from_map[at] = False
+    out[from_map] = m.a
+    out[at] = s[inside]
     return out.tobytes()
 
 
