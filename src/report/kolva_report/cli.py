@@ -4,11 +4,7 @@ import json
 import os
 import sys
 
-from . import page, plots, records, table
-from .genome import ChromTable, WithinChrom
-from .mapfile import MapReader
 from .records import FormatError
-from .stats import Accumulator
 
 USAGE = "kolva-report [--map variants.tsv.gz] [-o OUTDIR] [--title TEXT] RESULTS"
 OUTPUTS = ("results.tsv.gz", "summary.json", "qq.png", "manhattan.png", "report.html")
@@ -91,6 +87,10 @@ def run(results, map_path, outdir, title, version):
 
 
 def _read(results, map_path, tsv, chroms, acc):
+    from . import records, table
+    from .genome import WithinChrom
+    from .mapfile import MapReader
+
     mp = MapReader(map_path) if map_path else None
     within = WithinChrom()
     try:
@@ -117,6 +117,11 @@ def _read(results, map_path, tsv, chroms, acc):
 
 
 def _write(results, map_path, tmp, title, version):
+    # numpy, scipy and matplotlib load only here: --help answers at once.
+    from . import page, plots, table
+    from .genome import ChromTable
+    from .stats import Accumulator
+
     chroms, acc = ChromTable(), Accumulator()
     tsv = table.GzWriter(tmp["results.tsv.gz"])
     try:

@@ -115,7 +115,7 @@ class MapReader:
         if got < len(rec):
             raise FormatError(self.path, self.lines + 1,
                               f"the map ends after {self.lines - 1} variants, but "
-                              f"{results_path} has more records")
+                              f"{results_path} goes on (line {rec.first + got + 1})")
         m = MapChunk(buf)
         a, starts, ends = m.a, m.starts, m.ends
         tabs = np.flatnonzero(a == 9)
