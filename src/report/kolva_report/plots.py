@@ -71,7 +71,7 @@ def manhattan(out, p, codes, pos, chroms, xlabel):
         offset, rank = np.zeros(len(width)), np.zeros(len(width), np.int64)
         at = 0.0
         for r, c in enumerate(order):
-            offset[c], rank[c] = at - lo[c], r
+            offset[c], rank[c] = at - lo[c] + 0.5, r  # a position fills [pos, pos + 1)
             at += width[c] + gap
         x = (offset[codes] + pos).astype(np.float32)  # float32: far below a pixel
         y = _minus_log10(p).astype(np.float32)
@@ -91,7 +91,7 @@ def manhattan(out, p, codes, pos, chroms, xlabel):
             mid = occupied % 2 == k
             ax.plot(np.concatenate((x[sel], cx[mid])), np.concatenate((y[sel], cy[mid])),
                     "o", ms=2.5, mew=0, color=COLOURS[k])
-        ax.set_xticks([offset[c] + lo[c] + width[c] / 2 for c in order],
+        ax.set_xticks([offset[c] + lo[c] - 0.5 + width[c] / 2 for c in order],
                       [genome.label(chroms.names[c]) for c in order],
                       fontsize=8 if len(order) <= 26 else 6,
                       rotation=0 if len(order) <= 26 else 90)
