@@ -64,8 +64,9 @@ def main(argv, version):
         print(f"kolva-report: {e.filename or ''}: {e.strerror or e}", file=sys.stderr)
         return 1
     lam = "n/a" if s["lambda_gc"] is None else f"{s['lambda_gc']:.4f}"
-    print(f"kolva-report: {s['variants']} variants, {s['tested']} tested, lambda_GC {lam}; "
-          f"wrote {os.path.join(outdir, 'report.html')}")
+    used = f" (map {map_path})" if map_path else ""
+    print(f"kolva-report: {s['variants']} variants{used}, {s['tested']} tested, "
+          f"lambda_GC {lam}; wrote {os.path.join(outdir, 'report.html')}")
     return 0
 
 
