@@ -6,6 +6,7 @@ against its record (chromosome and id as Kolva cuts them, the count), so a
 map of another run or of another length stops the report.
 """
 import gzip
+import zlib
 
 import numpy as np
 from numpy.lib.stride_tricks import sliding_window_view
@@ -13,7 +14,7 @@ from numpy.lib.stride_tricks import sliding_window_view
 from .records import FormatError
 
 FIELDS = 6
-_READ = 4 << 20
+_READ = 1 << 20
 
 
 def _windows(a, width):
@@ -99,8 +100,9 @@ class MapReader:
                     parts.append(self.buf)
                     have += c
                     self.buf = b""
-        except (OSError, EOFError) as e:  # a damaged gzip stream
-            raise FormatError(self.path, self.lines + have + 1, f"cannot be read: {e}") from e
+        except (OSError, EOFError, zlib.error) as e:  # a damaged or cut gzip stream
+            raise FormatError(self.path, self.lines + have + 1,
+                              f"cannot be read from this line on: {e}") from e
         out = b"".join(parts)
         if have < k and out and not out.endswith(b"\n"):
             out += b"\n"
