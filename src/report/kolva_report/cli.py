@@ -61,7 +61,8 @@ def main(argv, version):
         print(f"kolva-report: {e}", file=sys.stderr)
         return 1
     except OSError as e:
-        print(f"kolva-report: {e.filename or ''}: {e.strerror or e}", file=sys.stderr)
+        name = f"{e.filename}: " if e.filename else ""
+        print(f"kolva-report: {name}{e.strerror or e}", file=sys.stderr)
         return 1
     lam = "n/a" if s["lambda_gc"] is None else f"{s['lambda_gc']:.4f}"
     used = f" (map {map_path})" if map_path else ""

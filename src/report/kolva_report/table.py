@@ -72,7 +72,7 @@ class GzWriter:
                 try:
                     self.gz.write(data)
                 except OSError as e:
-                    self.error = e
+                    self.error = OSError(e.errno, e.strerror, self.raw.name)
 
     def write(self, data):
         if self.error:
