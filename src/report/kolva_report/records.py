@@ -31,9 +31,9 @@ ANY = 63
 _CLASS = np.full(256, OTHER, np.uint8)
 _CLASS[32], _CLASS[48:58], _CLASS[46], _CLASS[69] = BLANK, DIGIT, POINT, E
 _CLASS[[43, 45]] = SIGN
-# Columns 1-45 of every record: blanks, chromosome, id and the count.
-_HEAD = np.array([BLANK, BLANK] + [ANY] * 4 + [BLANK] + [ANY] * 33 + [BLANK]
-                 + [BLANK | DIGIT] * 3 + [BLANK], np.uint8)
+# Columns 41-45 of every record: a blank, the count and a blank (columns 1,
+# 2 and 7 are blanks too; the chromosome and the id may hold anything).
+_HEAD = np.array([BLANK] + [BLANK | DIGIT] * 3 + [BLANK], np.uint8)
 _MANTISSA = np.array([POINT] + [DIGIT] * 15, np.uint8)
 _EXPONENT2 = np.array([E, SIGN, DIGIT, DIGIT], np.uint8)
 _EXPONENT3 = np.array([SIGN, DIGIT, DIGIT, DIGIT], np.uint8)
@@ -93,19 +93,19 @@ def parse(buf, first, path):
     length = ends - starts - (a[ends - 1] == 13)
     padded = np.concatenate((a, np.zeros(LONG, np.uint8)))
     rec = sliding_window_view(padded, LONG)[starts]
-    cls = _CLASS[rec]
+    cls = _CLASS[rec[:, 40:]]  # classes of columns 41-65
 
     long_ = length == LONG
     sized = long_ | (length == SHORT)
-    head = _matches(cls[:, :45], _HEAD)
-    cd = cls[:, 41:44] == DIGIT  # the count: digits right-aligned
+    head = _matches(cls[:, :5], _HEAD) & (rec[:, [0, 1, 6]] == 32).all(1)
+    cd = cls[:, 1:4] == DIGIT  # the count: digits right-aligned
     count_ok = cd[:, 2] & (cd[:, :2] <= cd[:, 1:]).all(1)
     n = ((rec[:, 41:44].astype(np.int16) - 48) * cd) @ np.array([100, 10, 1], np.int16)
 
     f = rec[:, 45:65]
-    mantissa = long_ & _matches(cls[:, 45:61], _MANTISSA)
-    exp2 = mantissa & _matches(cls[:, 61:65], _EXPONENT2)
-    exp3 = mantissa & _matches(cls[:, 61:65], _EXPONENT3)
+    mantissa = long_ & _matches(cls[:, 5:21], _MANTISSA)
+    exp2 = mantissa & _matches(cls[:, 21:25], _EXPONENT2)
+    exp3 = mantissa & _matches(cls[:, 21:25], _EXPONENT3)
     number = exp2 | exp3
     kind = np.where(number, NUMBER, BAD).astype(np.uint8)
     short = ~long_ & (rec[:, 45:50] == np.frombuffer(b"-9.00", np.uint8)).all(1)
