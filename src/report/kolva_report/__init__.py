@@ -1,0 +1,1 @@
+"""kolva-report: a table, statistics, plots and a page from a Kolva result file."""

@@ -1,0 +1,163 @@
+"""The variant map `kolva-prep` writes beside a run: `variants.tsv.gz`.
+
+A header line, then per result record one tab-separated line: chrom, pos,
+id, allele1, allele2, number of phenotypes present. Each line is checked
+against its record (chromosome and id as Kolva cuts them, the count), so a
+map of another run or of another length stops the report.
+"""
+import gzip
+import zlib
+
+import numpy as np
+from numpy.lib.stride_tricks import sliding_window_view
+
+from .records import FormatError
+
+FIELDS = 6
+_READ = 1 << 20
+
+
+def _windows(a, width):
+    """Every run of `width` bytes of a (zeros past its end), without a copy."""
+    return sliding_window_view(np.concatenate((a, np.zeros(width, np.uint8))), width)
+
+
+def _text(a, begin, end, width, fill=32):
+    """The fields [begin, end) of a, left-aligned in `width` columns and cut."""
+    out = _windows(a, width)[begin]
+    out[np.arange(width) >= (end - begin)[:, None]] = fill
+    return out
+
+
+def _number(a, begin, end):
+    """Unsigned whole numbers in the fields [begin, end); ok marks the good ones."""
+    w = end - begin
+    ok = (w >= 1) & (w <= 18)
+    width = int(min(w.max(initial=1), 18))
+    cols = np.arange(width)
+    front = np.concatenate((np.zeros(width, np.uint8), a))  # the run before end
+    d = sliding_window_view(front, width)[end].astype(np.int64) - 48
+    d[cols < (width - w)[:, None]] = 0  # before the field
+    ok &= ((d >= 0) & (d <= 9)).all(1)
+    return d @ (10 ** (width - 1 - cols)), ok
+
+
+class MapChunk:
+    """Map lines for a chunk of records."""
+
+    def __init__(self, buf):
+        self.a = np.frombuffer(buf, np.uint8)
+        self.ends = np.flatnonzero(self.a == 10)
+        self.starts = np.concatenate(([0], self.ends[:-1] + 1))
+
+    def __len__(self):
+        return len(self.ends)
+
+    def row(self, i):
+        """(chrom, pos, id) of line i."""
+        chrom, pos, ident = bytes(self.a[self.starts[i]:self.ends[i]]).decode(
+            "utf-8", "replace").split("\t")[:3]
+        return chrom, int(pos), ident
+
+
+class MapReader:
+    def __init__(self, path):
+        self.path = path
+        raw = open(path, "rb")
+        gz = raw.read(2) == b"\x1f\x8b"
+        raw.seek(0)
+        self.f = gzip.GzipFile(fileobj=raw) if gz else raw
+        self._raw = raw
+        self.buf = b""
+        self.lines = 0  # lines given out so far, the header included
+        header, got = self._take(1)
+        if not got:
+            raise FormatError(path, 1, "empty file; a variant map starts with a header line")
+        if header.count(b"\t") != FIELDS - 1:
+            raise FormatError(path, 1, "the header does not have 6 tab-separated fields "
+                                       "(chrom, pos, id, allele1, allele2, n_present)")
+
+    def close(self):
+        self.f.close()
+        self._raw.close()
+
+    def _take(self, k):
+        """The next k lines (fewer at the end of the file), and their number."""
+        parts, have = [], 0
+        try:
+            while have < k:
+                if not self.buf:
+                    self.buf = self.f.read(_READ)
+                    if not self.buf:
+                        break
+                c = self.buf.count(b"\n")
+                if have + c >= k:
+                    nl = np.flatnonzero(np.frombuffer(self.buf, np.uint8) == 10)[k - have - 1]
+                    parts.append(self.buf[:nl + 1])
+                    self.buf = self.buf[nl + 1:]
+                    have = k
+                else:
+                    parts.append(self.buf)
+                    have += c
+                    self.buf = b""
+        except (OSError, EOFError, zlib.error) as e:  # a damaged or cut gzip stream
+            raise FormatError(self.path, self.lines + have + 1,
+                              f"cannot be read from this line on: {e}") from e
+        out = b"".join(parts)
+        if have < k and out and not out.endswith(b"\n"):
+            out += b"\n"
+            have += 1
+        self.lines += have
+        return out, have
+
+    def next(self, rec, results_path):
+        """The map lines of a chunk of records, checked against them."""
+        first_line = self.lines + 1
+        buf, got = self._take(len(rec))
+        if got < len(rec):
+            raise FormatError(self.path, self.lines + 1,
+                              f"the map ends after {self.lines - 1} variants, but "
+                              f"{results_path} goes on (line {rec.first + got + 1})")
+        m = MapChunk(buf)
+        a, starts, ends = m.a, m.starts, m.ends
+        tabs = np.flatnonzero(a == 9)
+        t = tabs[:len(m) * (FIELDS - 1)].reshape(-1, FIELDS - 1)
+        if len(tabs) != t.size or (t[:, 0] < starts).any() or (t[:, -1] > ends).any():
+            ntabs = np.bincount(np.searchsorted(ends, tabs), minlength=len(m))
+            i = int(np.argmax(ntabs != FIELDS - 1))
+            raise FormatError(self.path, first_line + i,
+                              f"{ntabs[i] + 1} tab-separated fields, not 6")
+        m.pos, pos_ok = _number(a, t[:, 0] + 1, t[:, 1])
+        n, n_ok = _number(a, t[:, 4] + 1, ends)
+        # The id as Kolva keeps it: its first 33 characters, or 30 and `...`.
+        ident = _text(a, t[:, 1] + 1, t[:, 2], 33)
+        ident[t[:, 2] - t[:, 1] - 1 > 33, 30:] = ord(".")
+        checks = [
+            (pos_ok, "the position is not a whole number"),
+            (n_ok, "the number of phenotypes present is not a whole number"),
+            ((_text(a, starts, t[:, 0], 4) == rec.chrom).all(1),
+             "the chromosome is not that of the result record"),
+            ((ident == rec.ident).all(1), "the id is not that of the result record"),
+            (n == rec.n, "the number of phenotypes present is not that of the result record"),
+        ]
+        good = np.logical_and.reduce([ok for ok, _ in checks])
+        if not good.all():
+            i = int(np.argmin(good))
+            why = next(msg for ok, msg in checks if not ok[i])
+            rec_text = (rec.chrom[i].tobytes() + b" " + rec.ident[i].tobytes()).decode(
+                "utf-8", "replace")
+            line = bytes(a[starts[i]:ends[i]]).decode("utf-8", "replace")
+            raise FormatError(self.path, first_line + i,
+                              f"{why} ({results_path} line {rec.first + i + 1}: "
+                              f"{' '.join(rec_text.split())}): {line[:80]!r}")
+        width = int((t[:, 0] - starts).max(initial=1))
+        m.chrom = _text(a, starts, t[:, 0], width, fill=0)
+        return m
+
+    def finish(self, records, results_path):
+        """Stops when the map has lines beyond the last record."""
+        _, extra = self._take(1)
+        if extra:
+            raise FormatError(self.path, self.lines,
+                              f"the map has more variants than the {records} records "
+                              f"of {results_path}")

@@ -1,0 +1,107 @@
+"""The QQ plot and the Manhattan plot (matplotlib, drawn without a display).
+
+Millions of points take matplotlib minutes to draw and look like the same
+picture with one point per pixel-sized cell, so points are thinned on a
+grid of about one cell per pixel: in the QQ plot all of them (the first
+point of each cell stays), in the Manhattan plot those with p > 0.01 (one
+point in the middle of each occupied cell; the ones below stay, every one).
+"""
+import numpy as np
+from matplotlib.figure import Figure
+from scipy import stats
+
+from . import genome
+
+COLOURS = ("#1f4e79", "#6fa8dc")
+TINY = np.nextafter(0, 1)  # -log10 of a p-value of 0 is drawn as that of this
+_QQ_CELLS = 1000
+_MANHATTAN_CELLS = (1200, 450)  # about one per pixel of the image
+
+
+def _minus_log10(p):
+    return -np.log10(np.maximum(p, TINY))
+
+
+def qq(out, sorted_p, lam):
+    fig = Figure(figsize=(5.2, 5.2), dpi=100, layout="constrained")
+    ax = fig.add_subplot()
+    n = len(sorted_p)
+    if n:
+        obs = _minus_log10(sorted_p)
+        exp = -np.log10(np.arange(1, n + 1) / (n + 1))
+        xb = (exp * (_QQ_CELLS / exp[0])).astype(np.int64)
+        yb = (obs * (_QQ_CELLS / max(obs[0], exp[0]))).astype(np.int64)
+        keep = np.concatenate(([True], (xb[1:] != xb[:-1]) | (yb[1:] != yb[:-1])))
+        # The k-th smallest of n uniform values is Beta(k, n + 1 - k).
+        k = np.unique(np.geomspace(1, n, 300).round()).astype(np.int64)
+        band = stats.beta.ppf([[0.975], [0.025]], k, n + 1 - k)
+        ax.fill_between(-np.log10(k / (n + 1)), -np.log10(band[0]), -np.log10(band[1]),
+                        color="0.85", lw=0, label="95 % band under the null")
+        ax.plot([0, exp[0]], [0, exp[0]], color="0.45", lw=0.8)
+        ax.plot(exp[keep], obs[keep], "o", ms=2.5, mew=0, color=COLOURS[0])
+        ax.legend(loc="upper left", frameon=False)
+    ax.set_xlabel("expected $-\\log_{10}\\,p$")
+    ax.set_ylabel("observed $-\\log_{10}\\,p$")
+    ax.set_title(f"QQ plot, $\\lambda_{{GC}}$ = {lam:.3f}" if lam is not None
+                 else "QQ plot: no tested variants")
+    fig.savefig(out, format="png")
+
+
+def _extents(codes, pos, ncodes):
+    """Smallest and largest position of every chromosome code."""
+    order = np.argsort(codes, kind="stable")
+    c = codes[order]
+    starts = np.flatnonzero(np.concatenate(([True], c[1:] != c[:-1])))
+    lo, hi = np.zeros(ncodes, np.int64), np.full(ncodes, -1, np.int64)
+    lo[c[starts]] = np.minimum.reduceat(pos[order], starts)
+    hi[c[starts]] = np.maximum.reduceat(pos[order], starts)
+    return lo, hi
+
+
+def manhattan(out, p, codes, pos, chroms, xlabel):
+    fig = Figure(figsize=(12, 4.5), dpi=100, layout="constrained")
+    ax = fig.add_subplot()
+    line = -np.log10(5e-8)
+    top = line * 1.1
+    if len(p):
+        lo, hi = _extents(codes, pos, len(chroms.names))
+        order = [c for c in chroms.plot_order() if hi[c] >= 0]
+        width = (hi - lo + 1).astype(float)
+        gap = 0.005 * width[order].sum()
+        offset, rank = np.zeros(len(width)), np.zeros(len(width), np.int64)
+        at = 0.0
+        for r, c in enumerate(order):
+            offset[c], rank[c] = at - lo[c] + 0.5, r  # a position fills [pos, pos + 1)
+            at += width[c] + gap
+        x = (offset[codes] + pos).astype(np.float32)  # float32: far below a pixel
+        y = _minus_log10(p).astype(np.float32)
+        top = max(top, float(y.max()) * 1.06)
+        colour = (rank[codes] % 2).astype(np.uint8)
+        # p > 0.01: one point in the middle of every occupied cell.
+        nx, ny = _MANHATTAN_CELLS
+        high = p > 0.01
+        cell = (((x[high] * (nx / at)).astype(np.int32) * ny
+                 + (y[high] * (ny / top)).astype(np.int32)) * 2 + colour[high])
+        occupied = np.flatnonzero(np.bincount(cell, minlength=2 * nx * ny))
+        cx = ((occupied // 2 // ny + 0.5) * (at / nx)).astype(np.float32)
+        cy = ((occupied // 2 % ny + 0.5) * (top / ny)).astype(np.float32)
+        low = ~high
+        for k in (0, 1):
+            sel = low & (colour == k)
+            mid = occupied % 2 == k
+            ax.plot(np.concatenate((x[sel], cx[mid])), np.concatenate((y[sel], cy[mid])),
+                    "o", ms=2.5, mew=0, color=COLOURS[k])
+        ax.set_xticks([offset[c] + lo[c] - 0.5 + width[c] / 2 for c in order],
+                      [genome.label(chroms.names[c]) for c in order],
+                      fontsize=8 if len(order) <= 26 else 6,
+                      rotation=0 if len(order) <= 26 else 90)
+        ax.set_xlim(-gap, at)
+    else:
+        ax.text(0.5, 0.5, "no tested variants", ha="center", transform=ax.transAxes)
+    ax.axhline(line, color="#c0392b", ls="--", lw=0.8, label="p = 5e-8")
+    ax.axhline(5, color="0.5", ls=":", lw=0.8, label="p = 1e-5")
+    ax.set_ylim(0, top)
+    ax.set_xlabel(xlabel)
+    ax.set_ylabel("$-\\log_{10}\\,p$")
+    ax.legend(loc="upper right", frameon=False, fontsize=8)
+    fig.savefig(out, format="png")

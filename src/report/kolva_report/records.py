@@ -1,0 +1,150 @@
+"""Kolva result records, read a chunk of whole lines at a time with numpy.
+
+A record is one line: a blank, the chromosome field (5 columns, its first
+4 characters after one blank), a blank, the id (33), a blank, the count of
+present p-values (3, right-aligned), a blank and the combined p-value: 20
+columns in exponent form (`.728815521369720E+00`, `.183482830401044-100`)
+in the long record (65 characters), or `-9.00` in the short one (50) for
+fewer than two present p-values. A value that does not fit (a negative
+one) is 20 asterisks; a value that is not a number shows as `NaN`,
+`Infinity` or `-Infinity`, right-aligned. Lines end with CR LF (a plain LF
+is accepted too).
+"""
+from dataclasses import dataclass
+
+import numpy as np
+from numpy.lib.stride_tricks import sliding_window_view
+
+LONG, SHORT = 65, 50
+CHUNK_BYTES = 8 << 20
+
+# What a record's p field holds.
+NUMBER, UNTESTED, STARS, NONFINITE, ABOVE_ONE, BAD = range(6)
+
+# Width of a p-value as written to the table: `0.` + 15 digits + `E-100`.
+PTEXT = 22
+
+# Byte classes: a record is checked column by column against the classes
+# its form allows.
+BLANK, DIGIT, POINT, E, SIGN, OTHER = (1 << k for k in range(6))
+ANY = 63
+_CLASS = np.full(256, OTHER, np.uint8)
+_CLASS[32], _CLASS[48:58], _CLASS[46], _CLASS[69] = BLANK, DIGIT, POINT, E
+_CLASS[[43, 45]] = SIGN
+# Columns 41-45 of every record: a blank, the count and a blank (columns 1,
+# 2 and 7 are blanks too; the chromosome and the id may hold anything).
+_HEAD = np.array([BLANK] + [BLANK | DIGIT] * 3 + [BLANK], np.uint8)
+_MANTISSA = np.array([POINT] + [DIGIT] * 15, np.uint8)
+_EXPONENT2 = np.array([E, SIGN, DIGIT, DIGIT], np.uint8)
+_EXPONENT3 = np.array([SIGN, DIGIT, DIGIT, DIGIT], np.uint8)
+_WORDS = np.array([np.frombuffer(w.rjust(20).encode(), np.uint8)
+                   for w in ("NaN", "Infinity", "-Infinity", "*" * 20)])
+
+
+def _matches(cls, template):
+    return (cls & template).all(1)
+
+
+class FormatError(Exception):
+    """A line of an input that is not what it should be."""
+
+    def __init__(self, path, line, what):
+        super().__init__(f"{path} line {line}: {what}")
+
+
+@dataclass
+class Records:
+    first: int            # 0-based number of the chunk's first record
+    n: np.ndarray         # present p-values (int16)
+    kind: np.ndarray      # NUMBER ... ABOVE_ONE (uint8)
+    p: np.ndarray         # the value, NaN where the field holds none
+    ptext: np.ndarray     # (L, PTEXT) bytes of the table's p column, 0-padded
+    plen: np.ndarray      # its length
+    chrom: np.ndarray     # (L, 4) bytes of the chromosome field
+    ident: np.ndarray     # (L, 33) bytes of the id field
+
+    def __len__(self):
+        return len(self.n)
+
+
+def read(f, path):
+    """Yields the records of an open binary file, a chunk at a time."""
+    carry, first = b"", 0
+    while True:
+        data = f.read(CHUNK_BYTES)
+        if not data:
+            break
+        data = carry + data
+        cut = data.rfind(b"\n") + 1
+        carry = data[cut:]
+        if cut:
+            chunk = parse(data[:cut], first, path)
+            first += len(chunk)
+            yield chunk
+    if carry:  # a last line without its line end
+        yield parse(carry + b"\n", first, path)
+
+
+def parse(buf, first, path):
+    """Parses whole lines (each ending in LF); `first` numbers the first one."""
+    a = np.frombuffer(buf, np.uint8)
+    ends = np.flatnonzero(a == 10)
+    starts = np.concatenate(([0], ends[:-1] + 1))
+    length = ends - starts - (a[ends - 1] == 13)
+    padded = np.concatenate((a, np.zeros(LONG, np.uint8)))
+    rec = sliding_window_view(padded, LONG)[starts]
+    cls = _CLASS[rec[:, 40:]]  # classes of columns 41-65
+
+    long_ = length == LONG
+    sized = long_ | (length == SHORT)
+    head = _matches(cls[:, :5], _HEAD) & (rec[:, [0, 1, 6]] == 32).all(1)
+    cd = cls[:, 1:4] == DIGIT  # the count: digits right-aligned
+    count_ok = cd[:, 2] & (cd[:, :2] <= cd[:, 1:]).all(1)
+    n = ((rec[:, 41:44].astype(np.int16) - 48) * cd) @ np.array([100, 10, 1], np.int16)
+
+    f = rec[:, 45:65]
+    mantissa = long_ & _matches(cls[:, 5:21], _MANTISSA)
+    exp2 = mantissa & _matches(cls[:, 21:25], _EXPONENT2)
+    exp3 = mantissa & _matches(cls[:, 21:25], _EXPONENT3)
+    number = exp2 | exp3
+    kind = np.where(number, NUMBER, BAD).astype(np.uint8)
+    short = ~long_ & (rec[:, 45:50] == np.frombuffer(b"-9.00", np.uint8)).all(1)
+    kind[short] = UNTESTED
+    rest = np.flatnonzero(long_ & ~number)  # the rare forms
+    for k, word in zip((NONFINITE, NONFINITE, NONFINITE, STARS), _WORDS):
+        kind[rest[(f[rest] == word).all(1)]] = k
+    fits = np.where(long_, n >= 2, n <= 1)
+
+    checks = [
+        (sized, lambda i: f"a record of {length[i]} characters; result records have 65, "
+                          "or 50 when the p-value is -9.00"),
+        (head, lambda i: "not a result record: columns 1, 2, 7, 41 and 45 must be blank, "
+                         "columns 42-44 the count of present p-values"),
+        (count_ok, lambda i: "the count of present p-values (columns 42-44) is not a number"),
+        (kind != BAD, lambda i: "the p-value (columns 46-65) is not in a form Kolva writes"),
+        (fits, lambda i: f"{n[i]} present p-values do not go with a record of {length[i]} "
+                         "characters"),
+    ]
+    good = np.logical_and.reduce([ok for ok, _ in checks])
+    if not good.all():
+        i = int(np.argmin(good))
+        text = bytes(a[starts[i]:ends[i]]).decode("latin-1").rstrip("\r")
+        why = next(msg for ok, msg in checks if not ok[i])(i)
+        raise FormatError(path, first + i + 1, f"{why}: {text[:70]!r}")
+
+    # The table's p column: `0` + the field, with an `E` before a
+    # three-digit exponent, which every reader of numbers understands.
+    t = np.zeros((len(rec), PTEXT), np.uint8)
+    t[:, 0] = 48
+    t[:, 1:17] = f[:, :16]
+    t[:, 17:21] = f[:, 16:20]
+    t[exp3, 17] = 69
+    t[exp3, 18:22] = f[exp3, 16:20]
+    t[~number] = 0
+    t[~number, :2] = np.frombuffer(b"NA", np.uint8)
+    plen = np.where(number, np.where(exp3, 22, 21), 2)
+
+    p = np.full(len(rec), np.nan)
+    p[number] = np.ascontiguousarray(t[number]).view(f"S{PTEXT}").ravel().astype(np.float64)
+    kind[number & (p > 1)] = ABOVE_ONE
+    return Records(first, n, kind, p, t, plen, rec[:, 2:6], rec[:, 7:40])

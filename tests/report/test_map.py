@@ -1,0 +1,32 @@
+import gzip
+
+from conftest import record
+from kolva_report import mapfile, records, table
+
+# chrom, pos, id, alleles, present: fields of every width, ids Kolva cuts
+# to 30 characters and `...`, chromosomes it cuts to 4.
+VARIANTS = [
+    ("1", 7, "rs1", "A", "G", 2),
+    ("chr10", 123456789012, "x" * 33, "ACGT", "A", 3),
+    ("X", 15, "y" * 40, "T", "TTTTTTTTTT", 1),
+    ("22", 4, "10:4:A:G", "A", "G", 2),
+]
+
+
+def test_map_lines_checked_against_records_and_joined_to_the_p_column(tmp_path):
+    lines = [record(c[:4], i if len(i) <= 33 else i[:30] + "...", n,
+                    ".250000000000000E-02" if n >= 2 else "-9.00")
+             for c, _, i, _, _, n in VARIANTS]
+    rec = records.parse(("\r\n".join(lines) + "\r\n").encode(), 0, "r.txt")
+    path = tmp_path / "variants.tsv.gz"
+    with gzip.open(path, "wt") as f:
+        f.write("chrom\tpos\tid\tallele1\tallele2\tn_present\n")
+        f.writelines("\t".join(map(str, v)) + "\n" for v in VARIANTS)
+    reader = mapfile.MapReader(str(path))
+    m = reader.next(rec, "r.txt")
+    reader.finish(len(rec), "r.txt")
+    assert list(m.pos) == [v[1] for v in VARIANTS]
+    assert m.row(1) == ("chr10", 123456789012, "x" * 33)
+    p = ["0.250000000000000E-02", "0.250000000000000E-02", "NA", "0.250000000000000E-02"]
+    assert table.rows_from_map(m, rec).decode().splitlines() == [
+        "\t".join(map(str, v)) + "\t" + q for v, q in zip(VARIANTS, p)]
