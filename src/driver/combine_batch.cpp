@@ -65,7 +65,7 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
     BatchVariant& x = bc.var[b];
     const int n = x.n;
     if (n <= 1) {
-      x.combined = -9.0;
+      x.combined = kMissing;
       continue;
     }
     const int whole = bc.where[b][n];
@@ -82,7 +82,7 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
     if (code != 0) x.faults[x.nfaults++] = {n, 0, code};
     x.mj[n - 1] = x.m;
 
-    double best = 1000.0;
+    double best = kNoAdjusted;
     for (int a = 0; a < n; ++a) {
       const double adjusted = (x.m / x.mj[a]) * x.sorted[a];
       if (adjusted < best) best = adjusted;
