@@ -73,7 +73,10 @@ inline RunResult run_kolva(const TempDir& dir, StdoutMode mode = StdoutMode::fil
   const std::string out_path = (capture / "stdout").string();
   const std::string err_path = (capture / "stderr").string();
   int pipefd[2] = {-1, -1};
-  if (mode == StdoutMode::broken_pipe && ::pipe(pipefd) != 0) return {};
+  if (mode == StdoutMode::broken_pipe) {
+    if (::pipe(pipefd) != 0) return {};
+    ::close(pipefd[0]);  // the reader is gone before the child starts
+  }
   pid_t pid = ::fork();
   if (pid == 0) {
     if (::chdir(dir.path().c_str()) != 0) _exit(127);
@@ -87,7 +90,6 @@ inline RunResult run_kolva(const TempDir& dir, StdoutMode mode = StdoutMode::fil
     } else if (mode == StdoutMode::closed) {
       ::close(1);
     } else {
-      ::close(pipefd[0]);  // the reader is gone before the first write
       ::dup2(pipefd[1], 1);
       ::close(pipefd[1]);
     }
@@ -96,10 +98,7 @@ inline RunResult run_kolva(const TempDir& dir, StdoutMode mode = StdoutMode::fil
     ::execv(KOLVA_BIN, const_cast<char* const*>(argv.data()));
     _exit(127);
   }
-  if (pipefd[0] >= 0) {
-    ::close(pipefd[0]);
-    ::close(pipefd[1]);
-  }
+  if (pipefd[1] >= 0) ::close(pipefd[1]);
   RunResult r;
   int ws = 0;
   ::waitpid(pid, &ws, 0);
