@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/run_limits.h"
+
 namespace {
 
 struct Options {
@@ -78,7 +80,7 @@ bool parse(Options& o, int argc, char** argv) {
     else if (key == "layout") o.full = val == "full";
     else return false;
   }
-  return o.phenotypes >= 1 && o.phenotypes <= 50 && o.variants >= 0;
+  return o.phenotypes >= 1 && o.phenotypes <= kolva::maxnvara && o.variants >= 0;
 }
 
 }  // namespace

@@ -47,8 +47,10 @@ double effective_unsorted(int n, const double* lam, std::int32_t code) {
     top[a] = x;
   }
   if (finite) {
+    // Each term is effective()'s (lambda - 1) * w with w = 1, a product
+    // that is exact and so left out.
     double m = static_cast<double>(n);
-    for (int a = 0; a < t; ++a) m = m - (top[a] - 1.0) * 1.0;
+    for (int a = 0; a < t; ++a) m = m - (top[a] - 1.0);
     return m;
   }
   double sorted[kLd];
@@ -66,7 +68,7 @@ void convert_all(const double* k, int nvara, double* f) {
 void select_and_sort(int nvara, const double* v, Evaluation& x) {
   int n = 0;
   for (int i = 0; i < nvara; ++i) {
-    if (v[i] == -9.0) continue;
+    if (v[i] == kMissing) continue;
     x.sel[n] = i + 1;
     x.selp[n] = v[i];
     ++n;

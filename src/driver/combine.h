@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "driver/phenotypes.h"
+#include "common/run_limits.h"
 #include "driver/reuse.h"
 #include "numeric/eigen.h"
 #include "numeric/fastpath.h"
@@ -52,12 +52,9 @@ struct Evaluation {
   int nfaults = 0;
 };
 
-// Variants evaluated together by combine_batch.
-inline constexpr int kBatch = 16;
-
 // One variant of a batch: what its evaluation leaves.
 struct BatchVariant : Evaluation {
-  double combined = -9.0;        // the combined p-value (-9 for n <= 1)
+  double combined = kMissing;    // the combined p-value (-9 for n <= 1)
 };
 
 // Working storage of combine_batch, fixed in size and reused. The solver

@@ -29,7 +29,7 @@ namespace {
 
 // The combined value: the smallest (M / M(a)) * p(a).
 double smallest_adjusted(const BatchVariant& x) {
-  double best = 1000.0;
+  double best = kNoAdjusted;
   for (int a = 0; a < x.n; ++a) {
     const double adjusted = (x.m / x.mj[a]) * x.sorted[a];
     if (adjusted < best) best = adjusted;
@@ -67,7 +67,7 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
     select_and_sort(nvara, v[b], x);
     solve[b] = false;
     if (x.n <= 1) {
-      x.combined = -9.0;
+      x.combined = kMissing;
       continue;
     }
     int order[kReuseMax];

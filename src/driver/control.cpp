@@ -4,6 +4,11 @@
 
 #include "textio/freeform.h"
 
+#if !defined(KOLVA_VERSION) || !defined(KOLVA_BUILD_COMMAND) || !defined(KOLVA_CXX_STANDARD) || \
+    !defined(KOLVA_CXX_FLAGS)
+#error "the build passes its version, command, language standard and flags"
+#endif
+
 namespace kolva {
 
 void fail(Channels& ch, std::string_view message) {
@@ -77,9 +82,10 @@ void open_files(Channels& ch, Control& c) {
 void write_header(Channels& ch, const Control& c) {
   using namespace lay;
   static constexpr LayoutElem layout[] = {
-      lit(" Kolva 0.1.0: combined p-values over correlated phenotypes"), brk(),
-      lit(" built with: cmake -S . -B build && cmake --build build"), brk(),
-      lit(" compiled as C++20 with -O2 -ffp-contract=off (no fused multiply-add)"), brk(),
+      lit(" Kolva " KOLVA_VERSION ": combined p-values over correlated phenotypes"), brk(),
+      lit(" built with: " KOLVA_BUILD_COMMAND), brk(),
+      lit(" compiled as C++" KOLVA_CXX_STANDARD " with " KOLVA_CXX_FLAGS " (no fused multiply-add)"),
+      brk(),
       brk(),
       lit(" max n phenotypes "), I(4), lit(" max n genetic variants "), I(9), brk(),
       brk(), brk(), brk(),

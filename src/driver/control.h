@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/run_limits.h"
 #include "textio/channel.h"
 
 namespace kolva {
-
-inline constexpr int maxnvara = 50;
 
 // Channel numbers of the run.
 enum Unit : int {

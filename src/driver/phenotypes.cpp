@@ -6,7 +6,7 @@
 namespace kolva {
 
 void read_phenotypes(Channels& ch, const Control& c, Phenotypes& ph) {
-  const int n = c.nvara;  // 0 .. 50, checked with the control file
+  const int n = c.nvara;  // 0 .. maxnvara, checked with the control file
   const int count = c.lower ? n * (n + 1) / 2 : n * n;
 
   // Every needed value must be written: a null value or a terminator that

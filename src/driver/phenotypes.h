@@ -8,8 +8,6 @@
 
 namespace kolva {
 
-inline constexpr int kLd = maxnvara;  // leading dimension of every work matrix
-
 struct Phenotypes {
   double k[kLd * kLd];       // correlation matrix K, column-major, as read
   double values[kLd * kLd];  // the values in file order

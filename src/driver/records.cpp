@@ -18,7 +18,7 @@ int format_result(char* rec, const Variant& v, int n, double combined) {
     put_exp(rec + 45, 20, 15, combined);
     len = kResultLong;
   } else {
-    put_fixed(rec + 45, 5, 2, -9.0);
+    put_fixed(rec + 45, 5, 2, kMissing);
     len = kResultShort;
   }
   rec[len] = '\r';

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "driver/phenotypes.h"
+#include "common/run_limits.h"
 
 namespace kolva {
 

@@ -6,12 +6,12 @@
 #include <memory>
 #include <string_view>
 
+#include "common/run_limits.h"
 #include "driver/control.h"
 #include "textio/freeform.h"
 
 namespace kolva {
 
-inline constexpr double kMissing = -9.0;
 // A variant line is read whole up to this many bytes before its line end.
 inline constexpr std::size_t kMaxLine = std::size_t{1} << 20;
 

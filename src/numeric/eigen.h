@@ -4,25 +4,48 @@
 // Matrices are column-major with leading dimension ld; element (i, j),
 // counted from 1, lies at [(j-1)*ld + (i-1)]. Only the leading n x n block
 // is touched. No allocation, no I/O, no exceptions: faults come back as
-// integer codes.
+// integer codes. Only the eigenvalues are formed: the eigenvectors, which
+// the run never uses, never feed back into them.
 #pragma once
 
 #include <cstdint>
 
 namespace kolva {
 
+// The solver's tolerances: eps, relative, for a negligible off-diagonal
+// in the QL iteration; eta / eps, absolute, for a row the reduction takes
+// as already reduced. mits: QL sweeps allowed per eigenvalue.
 inline constexpr double eta = 1e-37;
 inline constexpr double eps = 1e-14;
 inline constexpr std::int32_t mits = 30;
 
-// codes[0..3] = 0.
+// codes[0..3] = 0: the four fault codes of a solver run.
 void setz(std::int32_t* codes);
 
-// Eigenvalues only: the reduction (z is its scratch) and the QL iteration.
-// The eigenvectors, which the run never uses, are not formed; d and fault
-// are those of the textbook form that forms them.
+// tdiag_values: the symmetric A (lower triangle of a) reduced to the
+// tridiagonal T = Q'AQ by Householder reflections, row n first; Q is not
+// formed.
+//   n      (in)  order; n < 2 sets fault = 1 and writes nothing.
+//   a      (in)  n x n block, leading dimension ld; read on and below the
+//                diagonal only, never written.
+//   d      (out) d(i) = T(i, i).
+//   e      (out) e(1) = 0, e(i) = T(i, i-1) for i = 2 .. n.
+//   z      (out) scratch (ld x n); the reduction runs in it.
+//   fault  (out) 0 done, 1 order below 2.
+// A row whose sum of squares left of the subdiagonal is not above
+// eta / eps is left as it is.
 void tdiag_values(int n, const double* a, double* d, double* e, double* z,
                   int ld, std::int32_t& fault);
+
+// lrvt_values: the eigenvalues of the T that tdiag_values leaves, by
+// implicit-shift QL sweeps against a running bound (eps times the largest
+// |d(l)| + |e(l)| so far).
+//   n      (in)     order; n < 2 sets fault = 2 and writes nothing.
+//   d      (in/out) in: diagonal of T; out: the eigenvalues, largest first
+//                   (in iteration order after a sweep-limit return).
+//   e      (in/out) in: e(i) = T(i, i-1), e(1) ignored; out: scratch.
+//   fault  (out)    0 done; 1 an eigenvalue needed more than mits sweeps;
+//                   2 order below 2.
 void lrvt_values(int n, double* d, double* e, std::int32_t& fault);
 
 // The final step of lrvt on the eigenvalues alone: a descending selection

@@ -11,24 +11,42 @@
 
 #include <cstdint>
 
+#include "common/run_limits.h"
+
 namespace kolva {
 
-// Leading dimension of the per-problem d and e arrays of lrvt_many.
-inline constexpr int kFastLd = 56;
+// Lanes of the widest build's vectors (AVX-512: eight doubles).
+inline constexpr int kFastLanesMax = 8;
+
+// Room for the largest order, rounded up to whole vectors of the widest
+// build: the rows the kernels keep per problem, and the leading dimension
+// of the per-problem d and e arrays.
+inline constexpr int kFastLd = (maxnvara + kFastLanesMax - 1) / kFastLanesMax * kFastLanesMax;
+static_assert(kFastLd >= maxnvara && kFastLd % kFastLanesMax == 0);
 
 enum class Isa { baseline, avx2, avx512 };
 
 struct FastKernels {
-  // tdiag_many: d and e of tdiag_values for `count` problems; problem q is
-  // the leading order[q] block (2 .. 50) of the matrix a[q] (leading
-  // dimension lda, lower triangle read) and gets d / e + q * ld.
+  // tdiag_many: d and e of tdiag_values for `count` independent problems.
+  //   order  (in)  order[q], 2 .. maxnvara: order of problem q.
+  //   a      (in)  a[q]: its matrix, leading dimension lda; only the lower
+  //                triangle of the leading order[q] block is read.
+  //   d, e   (out) problem q's diagonal and off-diagonal at d / e + q * ld.
   void (*tdiag_many)(int count, const int* order, const double* const* a, int lda,
                      double* d, double* e, int ld);
-  // lrvt_many: lrvt_values_limited on `count` independent problems, all
-  // but its final sort: problem q has order order[q], diagonal d + q*ld and
-  // off-diagonal e + q*ld in the layout tdiag leaves; d gets the
-  // eigenvalues in the order the iteration leaves them (sort_eigenvalues
-  // gives lrvt's order), fault[q] the code. e is not changed.
+  // lrvt_many: the QL iteration of lrvt_values with at most maxsweeps
+  // sweeps per eigenvalue, all but its final sort, on `count` independent
+  // problems.
+  //   order  (in)     order[q] of problem q; below 2: fault 2, nothing
+  //                   touched.
+  //   d, e   (in/out) problem q's diagonal and off-diagonal at
+  //                   d / e + q * ld, as tdiag leaves them; out, d holds the
+  //                   eigenvalues in the order the iteration leaves them
+  //                   (sort_eigenvalues gives lrvt's order); e is unchanged.
+  //   fault  (out)    fault[q]: 0 done, 1 sweep limit reached, 2 order
+  //                   below 2.
+  // Consecutive problems share the vector lanes, so a caller that orders
+  // the pool by order fills each group with problems of equal order.
   void (*lrvt_many)(int count, const int* order, double* d, double* e, int ld,
                     std::int32_t* fault, std::int32_t maxsweeps);
 };

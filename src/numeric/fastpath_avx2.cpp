@@ -15,8 +15,7 @@
 #pragma GCC target("avx2")
 #endif
 
-#define KOLVA_FAST_LANES 4
-#define KOLVA_FAST_WIDTH 4
+#define KOLVA_FAST_LANES 4  // doubles in one of the build's vector registers
 namespace kolva::isa_avx2 {
 #include "numeric/fastpath_kernels.inc"
 #include "numeric/fastpath_ql.inc"

@@ -15,8 +15,7 @@
 #pragma GCC target("avx512f")
 #endif
 
-#define KOLVA_FAST_LANES 8
-#define KOLVA_FAST_WIDTH 8
+#define KOLVA_FAST_LANES 8  // doubles in one of the build's vector registers
 namespace kolva::isa_avx512 {
 #include "numeric/fastpath_kernels.inc"
 #include "numeric/fastpath_ql.inc"

@@ -9,10 +9,7 @@
 #include "numeric/eigen.h"
 #include "numeric/fastpath.h"
 
-
-
-#define KOLVA_FAST_LANES 2
-#define KOLVA_FAST_WIDTH 2
+#define KOLVA_FAST_LANES 2  // doubles in one of the build's vector registers
 namespace kolva::isa_baseline {
 #include "numeric/fastpath_kernels.inc"
 #include "numeric/fastpath_ql.inc"

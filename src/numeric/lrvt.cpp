@@ -7,8 +7,6 @@
 
 namespace kolva {
 
-// sort_eigenvalues: descending order of d(1 .. n); each place i takes the
-// first-indexed largest value not yet placed.
 void sort_eigenvalues(int n, double* d) {
   auto D = [&](int i) -> double& { return d[i - 1]; };
   for (int i = 1; i <= n - 1; ++i) {
@@ -27,17 +25,7 @@ void sort_eigenvalues(int n, double* d) {
   }
 }
 
-// lrvt_values: eigenvalues of the symmetric tridiagonal matrix left by
-// tdiag_values.
-//
-//   n          (in)     order; n < 2 sets fault = 2 and writes nothing.
-//   d          (in/out) in: diagonal of T. out: the eigenvalues, largest
-//                       first (unsorted after a sweep-limit return).
-//   e          (in/out) in: e(i) = T(i, i-1), e(1) ignored. out: scratch.
-//   fault      (out)    0 done; 1 an eigenvalue needed more than mits
-//                       sweeps; 2 order below 2.
-//
-// For each l, finds the first negligible off-diagonal e(m), m >= l, against
+// lrvt_values (contract in eigen.h). For each l, finds the first negligible off-diagonal e(m), m >= l, against
 // a running bound, and runs implicit-shift QL sweeps on rows l .. m until
 // e(l) is negligible. The shift is taken from the leading 2 x 2 of the
 // block and subtracted from the whole trailing diagonal; the accumulated
@@ -45,7 +33,6 @@ void sort_eigenvalues(int n, double* d) {
 // eigenvalues in descending order at the end. The eigenvectors are never
 // formed: their rotations never feed back into d or e.
 void lrvt_values(int n, double* d, double* e, std::int32_t& fault) {
-  constexpr double precision = 1e-14;
   auto D = [&](int i) -> double& { return d[i - 1]; };
   auto E = [&](int i) -> double& { return e[i - 1]; };
 
@@ -61,7 +48,7 @@ void lrvt_values(int n, double* d, double* e, std::int32_t& fault) {
   double shift = 0.0;
   for (int l = 1; l <= n; ++l) {
     std::int32_t sweeps = 0;
-    const double beta = (std::fabs(D(l)) + std::fabs(E(l))) * precision;
+    const double beta = (std::fabs(D(l)) + std::fabs(E(l))) * eps;
     if (beta > bound) bound = beta;
     int m = l;
     while (m < n && !(std::fabs(E(m)) <= bound)) ++m;

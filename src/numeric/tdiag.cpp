@@ -6,22 +6,7 @@
 
 namespace kolva {
 
-// tdiag_values: reduces the symmetric matrix A held in the lower triangle
-// of a to tridiagonal form T = Q'AQ by Householder reflections, row n
-// first, keeping only T.
-//
-//   n      (in)  order of A; n < 2 sets fault = 1 and writes nothing.
-//   a      (in)  n x n block, leading dimension ld; only elements on and
-//                below the diagonal are read. Never written.
-//   d      (out) d(i) = T(i, i).
-//   e      (out) e(1) = 0, e(i) = T(i, i-1) for i = 2 .. n.
-//   z      (out) scratch: the reduction runs in it; its contents are of
-//                no use afterwards.
-//   ld     (in)  leading dimension of a and z.
-//   fault  (out) 0 done, 1 order below 2.
-//
-// A row whose sum of squares left of the subdiagonal is not above
-// eta / eps is taken as already reduced. Q itself is never formed: its
+// tdiag_values (contract in eigen.h). Q itself is never formed: its
 // accumulation reads the reduction but never feeds back into d or e.
 void tdiag_values(int n, const double* a, double* d, double* e, double* z,
                   int ld, std::int32_t& fault) {

@@ -11,7 +11,7 @@ namespace kolva {
 
 namespace {
 
-constexpr std::size_t kFileBuffer = std::size_t{1} << 16;
+constexpr std::size_t kFileBuffer = std::size_t{1} << 16;  // 64 KiB
 
 std::string quoted(std::string_view pre, std::string_view name, std::string_view post) {
   std::string s(pre);
@@ -155,12 +155,16 @@ void Channels::flush(Channel& c) {
   int err = 0;
   bool ok = write_fd(c.fd, c.out, err);
   c.out.clear();
-  if (!ok) {
-    c.broken = true;
-    int unit = 0;
-    while (chan_[unit].get() != &c) ++unit;
-    io_failure(unit, std::strerror(err));
-  }
+  if (!ok) write_failure(c, err);
+}
+
+// A write on c failed with err: nothing more goes out on it, and the run
+// ends with the failure of its channel.
+void Channels::write_failure(Channel& c, int err) {
+  c.broken = true;
+  int unit = 0;
+  while (chan_[unit].get() != &c) ++unit;
+  io_failure(unit, std::strerror(err));
 }
 
 void Channels::put(Channel& c, std::string_view bytes) {
@@ -173,13 +177,7 @@ void Channels::put(Channel& c, std::string_view bytes) {
     flush(c);
     if (c.regular) {
       off_t end = ::lseek(c.fd, 0, SEEK_CUR);
-      if (end < 0 || ::ftruncate(c.fd, end) != 0) {
-        int err = errno;
-        c.broken = true;
-        int unit = 0;
-        while (chan_[unit].get() != &c) ++unit;
-        io_failure(unit, std::strerror(err));
-      }
+      if (end < 0 || ::ftruncate(c.fd, end) != 0) write_failure(c, errno);
     }
     return;
   }

@@ -6,7 +6,8 @@
 // to its default file "fort.N". A file opened for writing keeps its old
 // content until the first write on its channel, which cuts it after what
 // that write wrote. Records to a console or a pipe go out as each ends;
-// records to files are buffered and all reach their files at the end.
+// records to files are buffered and go out 64 KiB at a time (the first
+// write of a file at once), the rest when the channels are closed.
 //
 // A stop and an input/output failure end the run by throwing RunEnd, which
 // the entry point catches: it then closes every channel (close_all) and
@@ -87,6 +88,7 @@ class Channels {
   Channel& connected(int unit);
   void flush(Channel& c);
   void put(Channel& c, std::string_view bytes);
+  [[noreturn]] void write_failure(Channel& c, int err);
   bool write_fd(int fd, std::string_view bytes, int& err);
   void diagnose(int unit, std::string_view name, std::string_view reason);
 

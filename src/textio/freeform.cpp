@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
+#include "common/run_limits.h"
 #include "textio/number_decimal.h"
 
 namespace kolva {
@@ -211,7 +213,7 @@ Tok marker_word(Source& in, bool sign, double& value) {
                         (len == 1 || (len == 2 && w[1] == 'a') ||
                          (len == 3 && w[1] == 'a' && w[2] == 'n'));
     if (!marker) return Tok::error;
-    value = -9.0;
+    value = kMissing;
     return Tok::value;
   }
   return len == 1 && c == kEnd ? Tok::eof : Tok::error;
@@ -386,7 +388,8 @@ Outcome read_list(Source& in, T* items, int n, bool* filled, Token token) {
   }
 }
 
-// take_text: the fixed-width read, character by character.
+// take_text: the fixed-width read, character by character; from a file,
+// its buffer is copied a run at a time up to the line end or the width.
 template <class Source>
 Outcome take_text(Source& in, char* text, int w) {
   int c = in.peek();
@@ -396,6 +399,18 @@ Outcome take_text(Source& in, char* text, int w) {
     if (k == w) return skip_line(in);
     if (c == kFault) return Outcome::error;
     if (c == kEnd) break;
+    if constexpr (std::is_same_v<Source, FileSource>) {
+      const char* b = in.begin();
+      const char* e =
+          b + std::min<std::ptrdiff_t>(in.end() - b, static_cast<std::ptrdiff_t>(w - k));
+      const char* p = b;
+      while (p != e && *p != '\n' && *p != '\r') ++p;
+      std::memcpy(text + k, b, static_cast<std::size_t>(p - b));
+      k += static_cast<int>(p - b);
+      in.advance(static_cast<std::size_t>(p - b));
+      if (p == e) continue;
+      c = static_cast<unsigned char>(*p);  // a line end
+    }
     in.skip();
     if (c == '\n') break;
     if (c == '\r') {
@@ -403,34 +418,6 @@ Outcome take_text(Source& in, char* text, int w) {
       break;
     }
     text[k++] = static_cast<char>(c);
-  }
-  std::memset(text + k, ' ', static_cast<std::size_t>(w - k));
-  return Outcome::success;
-}
-
-// A file's buffer is copied a run at a time.
-Outcome take_text(FileSource& in, char* text, int w) {
-  int c = in.peek();
-  if (c == kEnd) return Outcome::eof;
-  int k = 0;
-  for (;; c = in.peek()) {
-    if (k == w) return skip_line(in);
-    if (c == kFault) return Outcome::error;
-    if (c == kEnd) break;
-    const char* b = in.begin();
-    const char* e =
-        b + std::min<std::ptrdiff_t>(in.end() - b, static_cast<std::ptrdiff_t>(w - k));
-    const char* p = b;
-    while (p != e && *p != '\n' && *p != '\r') ++p;
-    std::memcpy(text + k, b, static_cast<std::size_t>(p - b));
-    k += static_cast<int>(p - b);
-    in.advance(static_cast<std::size_t>(p - b));
-    if (p != e) {  // a line end
-      const char end_char = *p;
-      in.skip();
-      if (end_char == '\r' && in.peek() == '\n') in.skip();
-      break;
-    }
   }
   std::memset(text + k, ' ', static_cast<std::size_t>(w - k));
   return Outcome::success;

@@ -1,17 +1,9 @@
-// Variants evaluated in batches against the plain evaluation one at a
-// time, bit for bit; and whole runs whose p-value file fails part way
-// through a batch, on both paths.
+// The run's batched evaluation against the plain one, bit for bit: batches
+// of random variants in every kernel build, whole runs on generated data
+// of each benchmark shape, and runs whose p-value file fails part way
+// through a batch.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <bit>
-#include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <limits>
 #include <memory>
 #include <random>
 #include <sstream>
@@ -20,68 +12,91 @@
 
 #include "driver/combine.h"
 #include "reference/reference.h"
-#include "driver/run.h"
-#include "numeric/fastpath.h"
 #include "support/in_process.h"
+#include "support/numbers.h"
 #include "support/run_binary.h"
 
 namespace kolva {
 namespace {
 
-bool same(double a, double b) {
-  return (std::isnan(a) && std::isnan(b)) || std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
+using testing::same;
 
-TEST(CombineBatch, EachVariantAgreesWithThePlainEvaluation) {
+// Each variant of a batch against the plain evaluation of it alone: the
+// combined value, M, every M(j) and the fault records. Matrices of every
+// kind (the not-a-number one runs the solver into its sweep limit),
+// batches of any size, variants with few or many present values, ties,
+// zeros of both signs and values next to the missing marker.
+class BatchAgainstPlain : public testing::EachBuild {};
+
+TEST_P(BatchAgainstPlain, EveryVariantAgrees) {
   std::mt19937_64 g(9090);
   std::uniform_real_distribution<double> u(0.0, 1.0);
   auto bc = std::make_unique<BatchCombiner>();
   auto plain = std::make_unique<Combiner>();
-  const Isa before = selected_isa();
-  for (int trial = 0; trial < 60; ++trial) {
-    const int nvara = trial % 3 == 0 ? 50 : 2 + int(g() % 49);
-    // Correlations from two factors; some trials put a not-a-number in,
-    // which makes the solver run into its sweep limit (fault records).
-    std::vector<double> k(kLd * kLd, 0.0), l0(nvara), l1(nvara);
-    for (int i = 0; i < nvara; ++i) l0[i] = 0.3 + 0.5 * u(g), l1[i] = (i % 2 ? 0.4 : -0.2) * u(g);
-    for (int i = 0; i < nvara; ++i)
-      for (int j = 0; j < nvara; ++j)
-        k[j * kLd + i] = i == j ? 1.0 : std::round((l0[i] * l0[j] + l1[i] * l1[j]) * 1e4) / 1e4;
-    if (trial % 5 == 4 && nvara > 3) k[1 * kLd + 3] = k[3 * kLd + 1] = std::numeric_limits<double>::quiet_NaN();
-    // A batch of any size, its variants with few or many present values.
+  for (int trial = 0; trial < 64; ++trial) {
+    const int nvara = trial % 3 == 0 ? maxnvara : 2 + int(g() % (maxnvara - 1));
+    const std::vector<double> k = testing::phenotype_matrix(nvara, trial % 4, g);
     const int count = trial % 7 == 0 ? int(g() % (kBatch + 1)) : kBatch;
     std::vector<std::vector<double>> v(count, std::vector<double>(nvara));
     const double* vp[kBatch];
     for (int b = 0; b < count; ++b) {
       const double missing = b % 4 == 0 ? 0.9 : b % 4 == 1 ? 0.3 : 0.02;
-      for (double& x : v[b]) x = u(g) < missing ? -9.0 : u(g) < 0.05 ? 0.5 : u(g);
+      for (double& x : v[b]) {
+        const double t = u(g) - missing;
+        x = t < 0 ? kMissing : t < 0.05 ? 0.5 : t < 0.06 ? -0.0 : t < 0.07 ? -9.0000001 : u(g);
+      }
       vp[b] = v[b].data();
     }
-    for (Isa isa : {Isa::baseline, Isa::avx2, Isa::avx512}) {
-      if (!select_isa(isa)) continue;
-      combine_batch(k.data(), nvara, vp, count, *bc, mits);
-      for (int b = 0; b < count; ++b) {
-        const double want = combine_reference(k.data(), nvara, vp[b], *plain);
-        const BatchVariant& x = bc->var[b];
-        ASSERT_TRUE(same(x.combined, want)) << "trial " << trial << " variant " << b << " isa " << int(isa);
-        ASSERT_EQ(x.n, plain->n);
-        if (x.n <= 1) continue;
-        ASSERT_TRUE(same(x.m, plain->m));
-        for (int j = 0; j < x.n; ++j) ASSERT_TRUE(same(x.mj[j], plain->mj[j])) << "j " << j;
-        ASSERT_EQ(x.nfaults, plain->nfaults);
-        for (int f = 0; f < x.nfaults; ++f) {
-          EXPECT_EQ(x.faults[f].j, plain->faults[f].j);
-          EXPECT_EQ(x.faults[f].tdiag, plain->faults[f].tdiag);
-          EXPECT_EQ(x.faults[f].lrvt, plain->faults[f].lrvt);
-        }
+    combine_batch(k.data(), nvara, vp, count, *bc, mits);
+    for (int b = 0; b < count; ++b) {
+      SCOPED_TRACE(::testing::Message() << "trial " << trial << " variant " << b);
+      const double want = combine_reference(k.data(), nvara, vp[b], *plain);
+      const BatchVariant& x = bc->var[b];
+      ASSERT_TRUE(same(x.combined, want)) << x.combined << " vs " << want;
+      ASSERT_EQ(x.n, plain->n);
+      if (x.n <= 1) continue;
+      ASSERT_TRUE(same(x.m, plain->m));
+      for (int j = 0; j < x.n; ++j) ASSERT_TRUE(same(x.mj[j], plain->mj[j])) << "j " << j;
+      ASSERT_EQ(x.nfaults, plain->nfaults);
+      for (int f = 0; f < x.nfaults; ++f) {
+        EXPECT_EQ(x.faults[f].j, plain->faults[f].j);
+        EXPECT_EQ(x.faults[f].tdiag, plain->faults[f].tdiag);
+        EXPECT_EQ(x.faults[f].lrvt, plain->faults[f].lrvt);
       }
     }
   }
-  select_isa(before);
 }
 
-// Runs the program in-process in `dir` on one path, its standard output
-// and error kept in files of the directory; returns its status.
+INSTANTIATE_TEST_SUITE_P(Builds, BatchAgainstPlain, testing::kBuilds, testing::build_name);
+
+struct Shape {
+  int phenotypes;
+  int variants;
+};
+
+class WholeRun : public ::testing::TestWithParam<Shape> {};
+
+// The benchmark shapes, scaled down: the same result file and run log on
+// both paths.
+TEST_P(WholeRun, ResultFilesAreIdentical) {
+  const Shape sh = GetParam();
+  testing::TempDir fast, plain;
+  ASSERT_EQ(testing::generate(fast.path(), sh.phenotypes, sh.variants, 7, "0.03"), 0);
+  ASSERT_EQ(testing::generate(plain.path(), sh.phenotypes, sh.variants, 7, "0.03"), 0);
+  ASSERT_EQ(testing::run_in(fast.path()), 0);
+  ASSERT_EQ(testing::run_in(plain.path(), {1, evaluate_reference}), 0);
+  const auto a = fast.read("results.txt"), b = plain.read("results.txt");
+  ASSERT_TRUE(a && b);
+  EXPECT_GT(a->size(), 0u);
+  EXPECT_TRUE(*a == *b);
+  EXPECT_EQ(fast.read("kolva_log.txt"), plain.read("kolva_log.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, WholeRun,
+                         ::testing::Values(Shape{50, 40}, Shape{20, 400}, Shape{5, 4000}, Shape{2, 20000}),
+                         [](const auto& info) { return "p" + std::to_string(info.param.phenotypes); });
+
+// How the failing line fails.
 enum class Break { bad_value, short_line, file_ends };
 
 struct FailCase {

@@ -87,6 +87,7 @@ TEST(Run, HeaderAndEigenvaluesWithoutVariants) {
                                         "  snp 1 to snps (every 10000 shown)"}));
   std::string log = g.dir.read("kolva_log.txt").value();
   ASSERT_EQ(log.rfind(records({" Kolva log "}), 0), 0u);
+  EXPECT_EQ(log.find(" Kolva " KOLVA_VERSION ": "), 13u);  // the build's version
   EXPECT_EQ(header_tail(log.substr(13)),
             records({"",
                      " max n phenotypes   50 max n genetic variants         1",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <utility>
 
 #include "support/run_binary.h"
 
@@ -33,6 +34,23 @@ TEST(Job, BothLayoutsGiveTheSameRun) {
   EXPECT_EQ(low.read("results.txt"), full.read("results.txt"));
   EXPECT_EQ(after_header(low.read("kolva_log.txt").value()),
             after_header(full.read("kolva_log.txt").value()));
+}
+
+// Only the first three characters of the layout code count, and only
+// ful, FUL and Ful select the whole matrix. The file below is the whole
+// matrix [1 .5; .5 1]; read as a lower triangle it is [1 .5; .5 .5].
+TEST(Job, LayoutSpellings) {
+  const std::string full = "   1.5000   0.5000", lower = "   1.3090   0.1910";
+  const std::pair<const char*, std::string> cases[] = {
+      {"full", full}, {"FULL", full}, {"Full", full}, {"ful", full}, {"Fulx", full},
+      {"fuLL", lower}, {"FUll", lower}, {"fUll", lower}, {"fu", lower}, {"lower", lower}};
+  for (const auto& [code, eigenvalues] : cases) {
+    TempDir dir;
+    setup(dir, "2 0", code, "1 0.5\n0.5 1\n", "");
+    RunResult r = run_kolva(dir);
+    EXPECT_EQ(r.status, 0) << code << ": " << r.err;
+    EXPECT_EQ(after_header(dir.read("kolva_log.txt").value_or("")), records({eigenvalues})) << code;
+  }
 }
 
 struct Failure {

@@ -4,30 +4,24 @@
 // branches of the reduction and the iteration.
 #include <gtest/gtest.h>
 
-#include <bit>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
+#include <map>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "numeric/eigen.h"
-#include "reference/reference.h"
 #include "numeric/fastpath.h"
+#include "reference/reference.h"
+#include "support/numbers.h"
 
 namespace kolva {
 namespace {
 
-constexpr int kLd = 50;
-constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// Equal bits; any two not-a-number values count as equal (the program
-// never shows which one it has).
-bool same(double a, double b) {
-  return (std::isnan(a) && std::isnan(b)) || std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
+using testing::kInf;
+using testing::kNaN;
+using testing::same;
 
 enum class Family {
   correlation,  // converted-correlation-like: unit diagonal, entries of one sign mostly
@@ -146,122 +140,117 @@ Reference reference(const Case& c, std::int32_t maxsweeps) {
   return r;
 }
 
-const char* name(Isa isa) {
-  switch (isa) {
-    case Isa::avx512: return "avx512";
-    case Isa::avx2: return "avx2";
-    case Isa::baseline: break;
-  }
-  return "baseline";
-}
-
-// Runs every case through every build in pools of up to 40 problems, so
-// that problems of other orders and families share the vector lanes (and,
-// in the iteration, lanes are refilled).
-void check_all(const std::vector<Case>& cases, std::int32_t maxsweeps) {
-  std::vector<Reference> refs;
-  refs.reserve(cases.size());
-  for (const Case& c : cases) refs.push_back(reference(c, maxsweeps));
-  const Isa before = selected_isa();
-  for (Isa isa : {Isa::baseline, Isa::avx2, Isa::avx512}) {
-    if (!select_isa(isa)) continue;
-    SCOPED_TRACE(name(isa));
-    const FastKernels& k = fast_kernels();
-    std::vector<double> d(40 * kFastLd), e(40 * kFastLd);
-    std::vector<int> order(40);
-    std::vector<const double*> mats(40);
-    std::vector<std::int32_t> fault(40);
-    int failures = 0;
-    for (std::size_t b = 0; b < cases.size() && failures < 5; b += 40) {
-      const int count = int(std::min<std::size_t>(40, cases.size() - b));
-      for (int q = 0; q < count; ++q) {
-        order[q] = cases[b + q].n;
-        mats[q] = cases[b + q].a.data();
-      }
-      k.tdiag_many(count, order.data(), mats.data(), kLd, d.data(), e.data(), kFastLd);
-      for (int q = 0; q < count; ++q) {
-        const Case& c = cases[b + q];
-        const Reference& r = refs[b + q];
-        const double* dq = &d[q * kFastLd];
-        const double* eq = &e[q * kFastLd];
-        for (int i = 0; i < c.n; ++i) {
-          if (!same(dq[i], r.d0[i]) || !same(eq[i], r.e0[i])) {
-            ADD_FAILURE() << "tdiag, case " << b + q << " order " << c.n << " family " << int(c.family)
-                          << " i " << i << ": d " << dq[i] << " vs " << r.d0[i] << ", e " << eq[i]
-                          << " vs " << r.e0[i];
-            ++failures;
-            break;
-          }
-        }
-      }
-      k.lrvt_many(count, order.data(), d.data(), e.data(), kFastLd, fault.data(), maxsweeps);
-      for (int q = 0; q < count; ++q) {
-        const Case& c = cases[b + q];
-        const Reference& r = refs[b + q];
-        EXPECT_EQ(r.fault_t, 0);
-        // The kernel leaves lrvt's final sort to the caller.
-        if (fault[q] == 0) sort_eigenvalues(c.n, &d[q * kFastLd]);
-        bool ok = fault[q] == r.fault_l;
-        for (int i = 0; ok && i < c.n; ++i) ok = same(d[q * kFastLd + i], r.d[i]);
-        if (!ok) {
-          ADD_FAILURE() << "lrvt, case " << b + q << " order " << c.n << " family " << int(c.family)
-                        << " fault " << fault[q] << " vs " << r.fault_l;
-          ++failures;
-        }
-      }
-    }
-  }
-  select_isa(before);
-}
-
 std::vector<Case> random_cases(unsigned seed, int count) {
   std::mt19937_64 g(seed);
   std::vector<Case> cases;
   cases.reserve(count);
   for (int t = 0; t < count; ++t) {
     const auto f = static_cast<Family>(t % int(Family::count));
-    const int n = 2 + int(g() % 49);
+    const int n = 2 + int(g() % (maxnvara - 1));
     cases.push_back(make_case(f, n, g));
   }
   return cases;
 }
 
-TEST(FastKernels, AgreeWithThePlainSolverOnRandomMatrices) {
-  check_all(random_cases(20251, 6000), mits);
-  check_all(random_cases(20252, 6000), mits);
+// The cases of a seed and their plain results, made once for all builds.
+struct CaseSet {
+  std::vector<Case> cases;
+  std::vector<Reference> refs;
+};
+
+const CaseSet& case_set(unsigned seed, int count, std::int32_t maxsweeps) {
+  static std::map<unsigned, CaseSet> made;
+  CaseSet& s = made[seed];
+  if (s.cases.empty()) {
+    s.cases = random_cases(seed, count);
+    for (const Case& c : s.cases) s.refs.push_back(reference(c, maxsweeps));
+  }
+  return s;
 }
 
-TEST(FastKernels, AgreeWhenTheSweepLimitEndsTheIteration) {
+// Runs every case through the selected build in pools of up to 40
+// problems, so that problems of other orders and families share the vector
+// lanes (and, in the iteration, lanes are refilled).
+void check_all(const CaseSet& set, std::int32_t maxsweeps) {
+  const std::vector<Case>& cases = set.cases;
+  const FastKernels& k = fast_kernels();
+  std::vector<double> d(40 * kFastLd), e(40 * kFastLd);
+  std::vector<int> order(40);
+  std::vector<const double*> mats(40);
+  std::vector<std::int32_t> fault(40);
+  int failures = 0;
+  for (std::size_t b = 0; b < cases.size() && failures < 5; b += 40) {
+    const int count = int(std::min<std::size_t>(40, cases.size() - b));
+    for (int q = 0; q < count; ++q) {
+      order[q] = cases[b + q].n;
+      mats[q] = cases[b + q].a.data();
+    }
+    k.tdiag_many(count, order.data(), mats.data(), kLd, d.data(), e.data(), kFastLd);
+    for (int q = 0; q < count; ++q) {
+      const Case& c = cases[b + q];
+      const Reference& r = set.refs[b + q];
+      const double* dq = &d[q * kFastLd];
+      const double* eq = &e[q * kFastLd];
+      for (int i = 0; i < c.n; ++i) {
+        if (!same(dq[i], r.d0[i]) || !same(eq[i], r.e0[i])) {
+          ADD_FAILURE() << "tdiag, case " << b + q << " order " << c.n << " family " << int(c.family)
+                        << " i " << i << ": d " << dq[i] << " vs " << r.d0[i] << ", e " << eq[i]
+                        << " vs " << r.e0[i];
+          ++failures;
+          break;
+        }
+      }
+    }
+    k.lrvt_many(count, order.data(), d.data(), e.data(), kFastLd, fault.data(), maxsweeps);
+    for (int q = 0; q < count; ++q) {
+      const Case& c = cases[b + q];
+      const Reference& r = set.refs[b + q];
+      EXPECT_EQ(r.fault_t, 0);
+      // The kernel leaves lrvt's final sort to the caller.
+      if (fault[q] == 0) sort_eigenvalues(c.n, &d[q * kFastLd]);
+      bool ok = fault[q] == r.fault_l;
+      for (int i = 0; ok && i < c.n; ++i) ok = same(d[q * kFastLd + i], r.d[i]);
+      if (!ok) {
+        ADD_FAILURE() << "lrvt, case " << b + q << " order " << c.n << " family " << int(c.family)
+                      << " fault " << fault[q] << " vs " << r.fault_l;
+        ++failures;
+      }
+    }
+  }
+}
+
+class FastKernels : public testing::EachBuild {};
+
+TEST_P(FastKernels, AgreeWithThePlainSolverOnRandomMatrices) {
+  check_all(case_set(20251, 6000, mits), mits);
+  check_all(case_set(20252, 6000, mits), mits);
+}
+
+TEST_P(FastKernels, AgreeWhenTheSweepLimitEndsTheIteration) {
   // Low limits stop ordinary matrices part way, leaving d unsorted.
   for (std::int32_t limit : {0, 1, 2, 3}) {
     SCOPED_TRACE(limit);
-    check_all(random_cases(777 + limit, 400), limit);
+    check_all(case_set(777 + limit, 400, limit), limit);
   }
 }
 
-TEST(FastKernels, OrderBelowTwoInAPoolIsSkippedWithItsCode) {
-  for (Isa isa : {Isa::baseline, Isa::avx2, Isa::avx512}) {
-    if (!isa_supported(isa)) continue;
-    const Isa before = selected_isa();
-    select_isa(isa);
-    const int order[3] = {1, 2, 0};
-    {
-      std::vector<double> d(3 * kFastLd, 5.0), e(3 * kFastLd, 0.0);
-      d[kFastLd] = 1.0, d[kFastLd + 1] = 1.0, e[kFastLd + 1] = 0.5;
-      std::int32_t fault[3] = {9, 9, 9};
-      fast_kernels().lrvt_many(3, order, d.data(), e.data(), kFastLd, fault, mits);
-      EXPECT_EQ(fault[0], 2);
-      EXPECT_EQ(fault[1], 0);
-      EXPECT_EQ(fault[2], 2);
-      EXPECT_EQ(d[0], 5.0);
-      EXPECT_EQ(d[kFastLd], 0.5);  // before lrvt's final sort
-      EXPECT_EQ(d[kFastLd + 1], 1.5);
-    }
-    select_isa(before);
-  }
+TEST_P(FastKernels, OrderBelowTwoInAPoolIsSkippedWithItsCode) {
+  const int order[3] = {1, 2, 0};
+  std::vector<double> d(3 * kFastLd, 5.0), e(3 * kFastLd, 0.0);
+  d[kFastLd] = 1.0, d[kFastLd + 1] = 1.0, e[kFastLd + 1] = 0.5;
+  std::int32_t fault[3] = {9, 9, 9};
+  fast_kernels().lrvt_many(3, order, d.data(), e.data(), kFastLd, fault, mits);
+  EXPECT_EQ(fault[0], 2);
+  EXPECT_EQ(fault[1], 0);
+  EXPECT_EQ(fault[2], 2);
+  EXPECT_EQ(d[0], 5.0);
+  EXPECT_EQ(d[kFastLd], 0.5);  // before lrvt's final sort
+  EXPECT_EQ(d[kFastLd + 1], 1.5);
 }
 
-TEST(FastKernels, SelectionOnlyTakesSupportedBuilds) {
+INSTANTIATE_TEST_SUITE_P(Builds, FastKernels, testing::kBuilds, testing::build_name);
+
+TEST(KernelSelection, OnlyTakesSupportedBuilds) {
   EXPECT_TRUE(isa_supported(Isa::baseline));
   const Isa before = selected_isa();
   EXPECT_TRUE(select_isa(Isa::baseline));

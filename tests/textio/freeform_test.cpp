@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "support/numbers.h"
+
 namespace kolva {
 namespace {
 
@@ -24,16 +26,8 @@ constexpr double U = 77.0;         // every item's value before a read
 constexpr double kSkip = -4242.5;  // expected value that is not checked
 const double kInf = std::numeric_limits<double>::infinity();
 
-std::uint64_t bits(double x) {
-  std::uint64_t b;
-  std::memcpy(&b, &x, sizeof b);
-  return b;
-}
-double from_bits(std::uint64_t b) {
-  double x;
-  std::memcpy(&x, &b, sizeof x);
-  return x;
-}
+using testing::bits;
+using testing::from_bits;
 
 const char* name(Outcome o) {
   return o == Outcome::success ? "success" : o == Outcome::error ? "error" : "eof";
