@@ -52,12 +52,10 @@ constexpr char kPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes n (< 10^(2 * pairs)) as 2 * pairs digits.
-void put_pairs(char* out, std::uint32_t n, int pairs) {
-  for (int i = pairs - 1; i >= 0; --i) {
-    std::memcpy(out + 2 * i, kPairs + 2 * (n % 100), 2);
-    n /= 100;
-  }
+// Writes n < 10^4 as 4 digits.
+void put4(char* out, std::uint32_t n) {
+  std::memcpy(out, kPairs + 2 * (n / 100), 2);
+  std::memcpy(out + 2, kPairs + 2 * (n % 100), 2);
 }
 
 // y = m * 2^q * 10^k as a 128-bit fixed-point number with `shift`
@@ -82,8 +80,9 @@ bool digits15(double x, char* digits, int& e) {
     q = biased - 1075;
   }
   const int top = 63 - __builtin_clzll(m) + q;  // x in [2^top, 2^(top+1))
-  // floor(log10 x) is this or one more.
-  int dexp = static_cast<int>(std::floor(top * 0.30102999566398120));
+  // floor(log10 x) is this or one more: floor(top * log10 2), exact for
+  // |top| <= 1100 (checked against a 60-digit log10 2).
+  int dexp = (top * 78913) >> 18;
   int shift;
   u128 y = scaled(m, q, 14 - dexp, shift);
   constexpr std::uint64_t kLow = 100000000000000ull, kHigh = 1000000000000000ull;
@@ -102,12 +101,15 @@ bool digits15(double x, char* digits, int& e) {
     ++dexp;
   }
   if (n < kLow || n >= kHigh) return false;
-  // 15 digits: 1 + 6 of the top 7, then 8, in 32-bit parts.
+  // 15 digits: 1, 2 and 4 of the top 7, then 4 and 4, in independent
+  // 32-bit parts.
   const auto head = static_cast<std::uint32_t>(n / 100000000);
   const auto tail = static_cast<std::uint32_t>(n % 100000000);
   digits[0] = static_cast<char>('0' + head / 1000000);
-  put_pairs(digits + 1, head % 1000000, 3);
-  put_pairs(digits + 7, tail, 4);
+  std::memcpy(digits + 1, kPairs + 2 * (head / 10000 % 100), 2);
+  put4(digits + 3, head % 10000);
+  put4(digits + 7, tail / 10000);
+  put4(digits + 11, tail % 10000);
   e = dexp + 1;
   return true;
 }
