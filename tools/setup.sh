@@ -9,6 +9,7 @@ set -euo pipefail
 packages=(
   time                 # /usr/bin/time: peak memory in the benchmarks
   libhts-dev           # kolva-prep: gzip / bgzip input (htslib)
+  tabix                # bgzip: the bgzip-compressed prep fixtures
   libzstd-dev          # kolva-prep: zstd input
   libboost-dev         # kolva-prep: Boost.Math (normal quantile, quadrature, roots)
   plink2               # real association files for the prep fixtures
