@@ -1,13 +1,13 @@
 #include "prep/source.h"
 
-#include <fcntl.h>
 #include <htslib/bgzf.h>
+#include <htslib/hfile.h>
 #include <htslib/hts_log.h>
-#include <unistd.h>
 #include <zstd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "prep/error.h"
 
@@ -16,8 +16,8 @@ namespace {
 
 constexpr unsigned char kZstdMagic[4] = {0x28, 0xb5, 0x2f, 0xfd};
 
-std::string damaged(const std::string& path, const char* kind, const std::string& why) {
-  return path + ": " + kind + " data damaged or truncated (" + why + ")";
+std::string damaged(const std::string& path, const char* kind, const std::string& why = {}) {
+  return path + ": " + kind + " data damaged or truncated" + (why.empty() ? "" : " (" + why + ")");
 }
 
 }  // namespace
@@ -30,7 +30,7 @@ struct Source::Bgzf {
 };
 
 struct Source::Zstd {
-  int fd = -1;
+  hFILE* fp = nullptr;
   ZSTD_DCtx* ctx = nullptr;
   std::vector<char> in;
   ZSTD_inBuffer ib{nullptr, 0, 0};
@@ -38,35 +38,40 @@ struct Source::Zstd {
   bool eof = false;
   ~Zstd() {
     if (ctx) ZSTD_freeDCtx(ctx);
-    if (fd >= 0) ::close(fd);
+    if (fp) hclose_abruptly(fp);  // read only: nothing to flush
   }
 };
 
 Source::Source(const std::string& path) : path_(path) {
-  int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0) throw StopError(path + ": cannot open: " + std::strerror(errno));
+  hts_set_log_level(HTS_LOG_OFF);  // errors are reported here, with the file name
+  // hFILE peeks at the first bytes without consuming them, also on a pipe.
+  hFILE* fp = hopen(path.c_str(), "r");
+  if (!fp) throw StopError(path + ": cannot open: " + std::strerror(errno));
   unsigned char magic[4] = {0, 0, 0, 0};
-  ssize_t got = ::read(fd, magic, sizeof magic);
-  if (got < 0) {
+  if (hpeek(fp, magic, sizeof magic) < 0) {
     const int e = errno;
-    ::close(fd);
+    hclose_abruptly(fp);
     throw StopError(path + ": cannot read: " + std::strerror(e));
   }
-  if (got == 4 && std::memcmp(magic, kZstdMagic, 4) == 0) {
+  if (std::memcmp(magic, kZstdMagic, 4) == 0) {
     zstd_ = std::make_unique<Zstd>();
-    zstd_->fd = fd;
-    ::lseek(fd, 0, SEEK_SET);
+    zstd_->fp = fp;
     zstd_->ctx = ZSTD_createDCtx();
     zstd_->in.resize(ZSTD_DStreamInSize());
     compression_ = "zstd";
     return;
   }
-  ::close(fd);
-  hts_set_log_level(HTS_LOG_OFF);  // errors are reported here, with the file name
   bgzf_ = std::make_unique<Bgzf>();
-  bgzf_->fp = bgzf_open(path.c_str(), "r");
-  if (!bgzf_->fp) throw StopError(path + ": cannot open: " + std::strerror(errno));
+  bgzf_->fp = bgzf_hopen(fp, "r");
+  if (!bgzf_->fp) {
+    hclose_abruptly(fp);
+    throw StopError(path + ": cannot open: " + std::strerror(errno));
+  }
   compression_ = !bgzf_->fp->is_compressed ? "plain" : bgzf_->fp->is_gzip ? "gzip" : "bgzip";
+  // A bgzip file cut at a block boundary is told by its missing last block
+  // (a pipe cannot be checked).
+  if (std::string_view(compression_) == "bgzip" && bgzf_check_EOF(bgzf_->fp) == 0)
+    throw StopError(damaged(path, compression_, "no end-of-file block"));
 }
 
 Source::~Source() = default;
@@ -74,11 +79,7 @@ Source::~Source() = default;
 std::size_t Source::read(char* buf, std::size_t n) {
   if (zstd_) return read_zstd(buf, n);
   ssize_t got = bgzf_read(bgzf_->fp, buf, n);
-  if (got < 0) {
-    const int err = bgzf_->fp->errcode;
-    throw StopError(damaged(path_, compression_,
-                            err & BGZF_ERR_IO ? "read failure" : "cannot be decompressed"));
-  }
+  if (got < 0) throw StopError(damaged(path_, compression_));
   return static_cast<std::size_t>(got);
 }
 
@@ -87,7 +88,7 @@ std::size_t Source::read_zstd(char* buf, std::size_t n) {
   ZSTD_outBuffer ob{buf, n, 0};
   while (ob.pos == 0) {
     if (z.ib.pos == z.ib.size && !z.eof) {
-      ssize_t got = ::read(z.fd, z.in.data(), z.in.size());
+      ssize_t got = hread(z.fp, z.in.data(), z.in.size());
       if (got < 0) throw StopError(damaged(path_, "zstd", std::strerror(errno)));
       if (got == 0) z.eof = true;
       else z.ib = ZSTD_inBuffer{z.in.data(), static_cast<std::size_t>(got), 0};
