@@ -11,6 +11,7 @@ packages=(
   libhts-dev           # kolva-prep: gzip / bgzip input (htslib)
   tabix                # bgzip: the bgzip-compressed prep fixtures
   libzstd-dev          # kolva-prep: zstd input
+  libisal-dev          # kolva-prep: fast gzip input (isa-l igzip)
   libboost-dev         # kolva-prep: Boost.Math (normal quantile, quadrature, roots)
   plink2               # real association files for the prep fixtures
   python3-numpy        # kolva-report

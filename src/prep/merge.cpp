@@ -1,5 +1,6 @@
 #include "prep/merge.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -18,13 +19,22 @@ struct Head {
   const Rec& rec() const { return block.recs[at]; }
 };
 
+// Byte order of two short strings (alleles are mostly one letter: a loop
+// beats a call to memcmp).
+int compare_bytes(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i)
+    if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
 // (key, allele1, allele2) of a and b: < 0, 0, > 0
 int compare(const Head& a, const Head& b) {
   const Rec& x = a.rec();
   const Rec& y = b.rec();
   if (x.key != y.key) return x.key < y.key ? -1 : 1;
-  if (int c = a.block.a1(x).compare(b.block.a1(y))) return c;
-  return a.block.a2(x).compare(b.block.a2(y));
+  if (int c = compare_bytes(a.block.a1(x), b.block.a1(y))) return c;
+  return compare_bytes(a.block.a2(x), b.block.a2(y));
 }
 
 void put_number(std::string& s, std::uint64_t v) {

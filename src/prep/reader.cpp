@@ -104,6 +104,7 @@ bool Reader::next(Block& b) {
   if (done_) return false;
   b.text = std::move(carry_);
   b.recs = std::move(open_);
+  b.recs.reserve(recs_hint_);
   carry_ = {};
   open_ = {};
   std::size_t pos = parse_pos_;
@@ -172,6 +173,7 @@ bool Reader::next(Block& b) {
                               "more than 64 MiB in one line or at one position; is this a "
                               "summary-statistics file?"));
   }
+  recs_hint_ = b.recs.size() + b.recs.size() / 8 + 16;
   counts_.lines = line_;
   lines_read_.store(line_, std::memory_order_relaxed);
   return !b.recs.empty() || !done_;

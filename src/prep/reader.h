@@ -68,6 +68,7 @@ class Reader {
   std::size_t parse_pos_ = 0; // first byte of carry_ not yet parsed
   std::vector<Rec> open_;     // records of the last position, offsets into carry_
   std::uint64_t line_ = 0;
+  std::size_t recs_hint_ = 0;  // records per block so far
   std::uint64_t last_key_ = 0, last_line_ = 0;
   bool eof_ = false, done_ = false;
   std::vector<std::string_view> fields_;

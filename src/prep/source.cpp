@@ -3,6 +3,7 @@
 #include <htslib/bgzf.h>
 #include <htslib/hfile.h>
 #include <htslib/hts_log.h>
+#include <isa-l/igzip_lib.h>
 #include <zstd.h>
 
 #include <cerrno>
@@ -16,6 +17,13 @@ namespace {
 
 constexpr unsigned char kZstdMagic[4] = {0x28, 0xb5, 0x2f, 0xfd};
 
+// gzip, and not BGZF (whose blocks carry the extra field "BC"): BGZF goes
+// to htslib, which decompresses its blocks with libdeflate.
+bool plain_gzip(const unsigned char* h, ssize_t n) {
+  if (n < 2 || h[0] != 0x1f || h[1] != 0x8b) return false;
+  return !(n >= 14 && (h[3] & 4) && h[12] == 'B' && h[13] == 'C');
+}
+
 std::string damaged(const std::string& path, const char* kind, const std::string& why = {}) {
   return path + ": " + kind + " data damaged or truncated" + (why.empty() ? "" : " (" + why + ")");
 }
@@ -26,6 +34,16 @@ struct Source::Bgzf {
   BGZF* fp = nullptr;
   ~Bgzf() {
     if (fp) bgzf_close(fp);
+  }
+};
+
+struct Source::Igzip {
+  hFILE* fp = nullptr;
+  inflate_state st;
+  std::vector<unsigned char> in = std::vector<unsigned char>(1 << 17);
+  bool eof = false;
+  ~Igzip() {
+    if (fp) hclose_abruptly(fp);  // read only: nothing to flush
   }
 };
 
@@ -47,13 +65,22 @@ Source::Source(const std::string& path) : path_(path) {
   // hFILE peeks at the first bytes without consuming them, also on a pipe.
   hFILE* fp = hopen(path.c_str(), "r");
   if (!fp) throw StopError(path + ": cannot open: " + std::strerror(errno));
-  unsigned char magic[4] = {0, 0, 0, 0};
-  if (hpeek(fp, magic, sizeof magic) < 0) {
+  unsigned char magic[16] = {};
+  const ssize_t got = hpeek(fp, magic, sizeof magic);
+  if (got < 0) {
     const int e = errno;
     hclose_abruptly(fp);
     throw StopError(path + ": cannot read: " + std::strerror(e));
   }
-  if (std::memcmp(magic, kZstdMagic, 4) == 0) {
+  if (plain_gzip(magic, got)) {
+    igzip_ = std::make_unique<Igzip>();
+    igzip_->fp = fp;
+    isal_inflate_init(&igzip_->st);
+    igzip_->st.crc_flag = ISAL_GZIP;
+    compression_ = "gzip";
+    return;
+  }
+  if (got >= 4 && std::memcmp(magic, kZstdMagic, 4) == 0) {
     zstd_ = std::make_unique<Zstd>();
     zstd_->fp = fp;
     zstd_->ctx = ZSTD_createDCtx();
@@ -77,10 +104,46 @@ Source::Source(const std::string& path) : path_(path) {
 Source::~Source() = default;
 
 std::size_t Source::read(char* buf, std::size_t n) {
+  if (igzip_) return read_igzip(buf, n);
   if (zstd_) return read_zstd(buf, n);
   ssize_t got = bgzf_read(bgzf_->fp, buf, n);
   if (got < 0) throw StopError(damaged(path_, compression_));
   return static_cast<std::size_t>(got);
+}
+
+// One gzip member after the other; the file must end where a member ends.
+std::size_t Source::read_igzip(char* buf, std::size_t n) {
+  Igzip& g = *igzip_;
+  inflate_state& st = g.st;
+  st.next_out = reinterpret_cast<std::uint8_t*>(buf);
+  st.avail_out = static_cast<std::uint32_t>(n);
+  while (st.avail_out == n) {
+    if (st.avail_in == 0 && !g.eof) {
+      const ssize_t got = hread(g.fp, g.in.data(), g.in.size());
+      if (got < 0) throw StopError(damaged(path_, "gzip", std::strerror(errno)));
+      if (got == 0) g.eof = true;
+      st.next_in = g.in.data();
+      st.avail_in = static_cast<std::uint32_t>(got);
+    }
+    if (st.block_state == ISAL_BLOCK_FINISH) {
+      if (st.avail_in == 0) {
+        if (g.eof) break;
+        continue;
+      }
+      // Another member follows.
+      std::uint8_t* next_in = st.next_in;
+      const std::uint32_t avail_in = st.avail_in;
+      isal_inflate_reset(&st);
+      st.crc_flag = ISAL_GZIP;
+      st.next_in = next_in, st.avail_in = avail_in;
+      st.next_out = reinterpret_cast<std::uint8_t*>(buf);
+      st.avail_out = static_cast<std::uint32_t>(n);
+    }
+    if (st.avail_in == 0 && g.eof) throw StopError(damaged(path_, "gzip", "unexpected end of file"));
+    const int r = isal_inflate(&st);
+    if (r < 0) throw StopError(damaged(path_, "gzip", r == ISAL_INCORRECT_CHECKSUM ? "checksum mismatch" : "invalid data"));
+  }
+  return n - st.avail_out;
 }
 
 std::size_t Source::read_zstd(char* buf, std::size_t n) {
