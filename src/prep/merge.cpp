@@ -16,7 +16,15 @@ struct Head {
   Block block;
   std::size_t at = 0;
   bool live = false;
-  const Rec& rec() const { return block.recs[at]; }
+  const Rec* cur = nullptr;  // block.recs[at]
+  const char* text = nullptr;
+
+  const Rec& rec() const { return *cur; }
+  std::string_view a1() const { return {text + cur->a1, cur->a1n}; }
+  std::string_view a2() const { return {text + cur->a2, cur->a2n}; }
+  void point() {
+    if (live) cur = &block.recs[at], text = block.text.data();
+  }
 };
 
 // Byte order of two short strings (alleles are mostly one letter: a loop
@@ -28,13 +36,12 @@ int compare_bytes(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
-// (key, allele1, allele2) of a and b: < 0, 0, > 0
-int compare(const Head& a, const Head& b) {
-  const Rec& x = a.rec();
-  const Rec& y = b.rec();
-  if (x.key != y.key) return x.key < y.key ? -1 : 1;
-  if (int c = compare_bytes(a.block.a1(x), b.block.a1(y))) return c;
-  return compare_bytes(a.block.a2(x), b.block.a2(y));
+// The allele pairs of two heads at the same position: < 0, 0, > 0
+int compare_alleles(const Head& a, const Head& b) {
+  const std::uint64_t x = a.cur->alleles, y = b.cur->alleles;
+  if (x && y) return x < y ? -1 : x > y ? 1 : 0;
+  if (int c = compare_bytes(a.a1(), b.a1())) return c;
+  return compare_bytes(a.a2(), b.a2());
 }
 
 void put_number(std::string& s, std::uint64_t v) {
@@ -54,7 +61,10 @@ MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reade
   variants.put("chrom\tpos\tid\tallele1\tallele2\tn_present\n");
 
   std::vector<Head> heads(k);
-  for (std::size_t s = 0; s < k; ++s) heads[s].live = pipe.pop(s, heads[s].block);
+  for (std::size_t s = 0; s < k; ++s) {
+    heads[s].live = pipe.pop(s, heads[s].block);
+    heads[s].point();
+  }
   MergeTotals totals;
   totals.present.assign(k, 0);
   std::vector<char> here(k);
@@ -62,14 +72,20 @@ MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reade
   std::string line, vline, id;
 
   for (;;) {
-    std::size_t best = k;
+    // The smallest (chromosome, position), then the smallest allele pair there.
+    std::uint64_t key = ~std::uint64_t{0};
     for (std::size_t s = 0; s < k; ++s)
-      if (heads[s].live && (best == k || compare(heads[s], heads[best]) < 0)) best = s;
+      if (heads[s].live && heads[s].cur->key < key) key = heads[s].cur->key;
+    std::size_t best = k;
+    for (std::size_t s = 0; s < k; ++s) {
+      here[s] = heads[s].live && heads[s].cur->key == key;
+      if (here[s] && (best == k || compare_alleles(heads[s], heads[best]) < 0)) best = s;
+    }
     if (best == k) break;
 
     std::size_t first_id = k, n_present = 0, n_usable = 0;
     for (std::size_t s = 0; s < k; ++s) {
-      here[s] = heads[s].live && (s == best || compare(heads[s], heads[best]) == 0);
+      here[s] = here[s] && (s == best || compare_alleles(heads[s], heads[best]) == 0);
       z[s] = usable[s] = 0;
       if (!here[s]) continue;
       const Rec& r = heads[s].rec();
@@ -91,7 +107,7 @@ MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reade
     } else {
       id.append(chrom).push_back(':');
       put_number(id, pos);
-      id.append(":").append(h.block.a1(m)).append(":").append(h.block.a2(m));
+      id.append(":").append(h.a1()).append(":").append(h.a2());
     }
 
     line.clear();
@@ -110,8 +126,8 @@ MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reade
     vline.clear();
     vline.append(chrom).push_back('\t');
     put_number(vline, pos);
-    vline.append("\t").append(id).append("\t").append(h.block.a1(m)).append("\t");
-    vline.append(h.block.a2(m)).append("\t");
+    vline.append("\t").append(id).append("\t").append(h.a1()).append("\t");
+    vline.append(h.a2()).append("\t");
     put_number(vline, n_present);
     vline.push_back('\n');
     variants.put(vline);
@@ -125,6 +141,7 @@ MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reade
         hs.at = 0;
         hs.live = pipe.pop(s, hs.block);
       }
+      hs.point();
     }
     if ((++totals.variants & 0xffff) == 0) progress(totals.variants);
   }

@@ -1,5 +1,6 @@
 #include "prep/parse.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -24,6 +25,23 @@ bool iequal(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The first blank or tab in [p, e), or e; eight bytes at a time. The
+// zero-byte test can flag bytes above a true match, never below it, so
+// the lowest flag is exact.
+const char* find_separator(const char* p, const char* e) {
+  static_assert(std::endian::native == std::endian::little, "the lowest byte comes first");
+  constexpr std::uint64_t ones = 0x0101010101010101ULL, high = 0x8080808080808080ULL;
+  auto zero_bytes = [](std::uint64_t x) { return (x - ones) & ~x & high; };
+  for (; e - p >= 8; p += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    const std::uint64_t m = zero_bytes(w ^ (ones * ' ')) | zero_bytes(w ^ (ones * '\t'));
+    if (m) return p + (__builtin_ctzll(m) >> 3);
+  }
+  while (p < e && *p != ' ' && *p != '\t') ++p;
+  return p;
+}
+
 // Splits at most `need` fields (the rest of the line is not looked at).
 void split(std::string_view line, std::size_t need, std::vector<std::string_view>& f) {
   f.clear();
@@ -33,7 +51,7 @@ void split(std::string_view line, std::size_t need, std::vector<std::string_view
     while (p < e && (*p == ' ' || *p == '\t')) ++p;
     if (p == e) break;
     const char* b = p;
-    while (p < e && *p != ' ' && *p != '\t') ++p;
+    p = find_separator(p, e);
     f.emplace_back(b, static_cast<std::size_t>(p - b));
   }
 }
@@ -132,6 +150,13 @@ LineKind parse_line(char* base, std::size_t begin, std::size_t end, const Layout
   auto off = [&](std::string_view s) { return static_cast<std::uint32_t>(s.data() - base); };
   auto len = [&](std::string_view s) { return static_cast<std::uint32_t>(s.size()); };
   rec.a1 = off(a1), rec.a1n = len(a1), rec.a2 = off(a2), rec.a2n = len(a2);
+  rec.alleles = 0;
+  if (a1.size() + a2.size() < 8) {
+    int shift = 56;
+    for (char c : a1) rec.alleles |= std::uint64_t{static_cast<unsigned char>(c)} << shift, shift -= 8;
+    shift -= 8;
+    for (char c : a2) rec.alleles |= std::uint64_t{static_cast<unsigned char>(c)} << shift, shift -= 8;
+  }
 
   std::string_view id;
   if (l.id >= 0) id = f[static_cast<std::size_t>(l.id)];

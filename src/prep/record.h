@@ -16,6 +16,10 @@ struct Rec {
   std::uint64_t key = 0;  // chromosome << 48 | position
   std::uint64_t line = 0;
   double z = 0;           // signed z-score; NaN when not usable for the estimate
+  // Short allele pairs packed for comparison: a1, a zero byte, a2, from the
+  // high byte down, so that integer order is (a1, a2) byte order; 0 when
+  // the pair takes more than 8 bytes.
+  std::uint64_t alleles = 0;
   // Offsets and lengths into the block's text. The alleles are upper case,
   // a1 <= a2 in byte order.
   std::uint32_t a1 = 0, a2 = 0, id = 0, p = 0;
