@@ -151,7 +151,7 @@ LineKind parse_line(char* base, std::size_t begin, std::size_t end, const Layout
   auto len = [&](std::string_view s) { return static_cast<std::uint32_t>(s.size()); };
   rec.a1 = off(a1), rec.a1n = len(a1), rec.a2 = off(a2), rec.a2n = len(a2);
   rec.alleles = 0;
-  if (a1.size() + a2.size() < 8) {
+  if (a1.size() + a2.size() < 8 && a1.find('\0') == a1.npos && a2.find('\0') == a2.npos) {
     int shift = 56;
     for (char c : a1) rec.alleles |= std::uint64_t{static_cast<unsigned char>(c)} << shift, shift -= 8;
     shift -= 8;

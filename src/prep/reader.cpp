@@ -17,6 +17,12 @@ std::string where(std::uint64_t key) {
          " position " + std::to_string(key & ((std::uint64_t{1} << 48) - 1));
 }
 
+// The next line feed at or after `from`, or null.
+char* find_newline(std::vector<char>& text, std::size_t from) {
+  if (from >= text.size()) return nullptr;
+  return static_cast<char*>(std::memchr(text.data() + from, '\n', text.size() - from));
+}
+
 }  // namespace
 
 const char* event_name(Event e) {
@@ -33,8 +39,7 @@ Reader::Reader(const std::string& path, const ColumnRoles& roles, const ZRule& z
   // The header: the first line not starting with "##".
   for (;;) {
     char* nl = nullptr;
-    while (!(nl = static_cast<char*>(std::memchr(carry_.data() + parse_pos_, '\n',
-                                                 carry_.size() - parse_pos_)))) {
+    while (!(nl = find_newline(carry_, parse_pos_))) {
       if (eof_) break;
       if (carry_.size() > kMaxHeld)
         throw StopError(at_line(path_, line_ + 1, "header line longer than 64 MiB"));
@@ -115,7 +120,7 @@ bool Reader::next(Block& b) {
     for (;;) {
       char* base = b.text.data();
       const std::size_t size = b.text.size();
-      const char* nl = static_cast<const char*>(std::memchr(base + pos, '\n', size - pos));
+      const char* nl = find_newline(b.text, pos);
       if (!nl && (!eof_ || pos == size)) break;
       const std::size_t begin = pos;
       std::size_t end = nl ? static_cast<std::size_t>(nl - base) : size;

@@ -18,7 +18,7 @@ struct Rec {
   double z = 0;           // signed z-score; NaN when not usable for the estimate
   // Short allele pairs packed for comparison: a1, a zero byte, a2, from the
   // high byte down, so that integer order is (a1, a2) byte order; 0 when
-  // the pair takes more than 8 bytes.
+  // the pair takes more than 8 bytes or holds a zero byte.
   std::uint64_t alleles = 0;
   // Offsets and lengths into the block's text. The alleles are upper case,
   // a1 <= a2 in byte order.
