@@ -5,6 +5,7 @@
 #include <boost/math/tools/roots.hpp>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace kolva::prep {
 namespace {
@@ -76,35 +77,45 @@ double solve_rho(double r, double bound) {
 }
 
 PairSums::PairSums(std::size_t k)
-    : k_(k), n_(k * k), sx_(k * k), sxx_(k * k), sxy_(k * k) {}
+    : k_(k), n_(k * k / 2), si_(n_), sj_(n_), sii_(n_), sjj_(n_), sij_(n_), zz_(k) {}
 
 void PairSums::add(const double* __restrict z, const double* __restrict usable) {
-  for (std::size_t i = 0; i < k_; ++i) {
+  double* __restrict zz = zz_.data();
+  for (std::size_t j = 0; j < k_; ++j) zz[j] = z[j] * z[j];
+  for (std::size_t i = 1; i < k_; ++i) {
     if (usable[i] == 0) continue;
-    const double zi = z[i], zz = zi * zi;
-    double* __restrict n = &n_[i * k_];
-    double* __restrict sx = &sx_[i * k_];
-    double* __restrict sxx = &sxx_[i * k_];
-    double* __restrict sxy = &sxy_[i * k_];
-    for (std::size_t j = 0; j < k_; ++j) {
+    const std::size_t row = i * (i - 1) / 2;
+    const double zi = z[i], zzi = zz[i];
+    double* __restrict n = &n_[row];
+    double* __restrict si = &si_[row];
+    double* __restrict sj = &sj_[row];
+    double* __restrict sii = &sii_[row];
+    double* __restrict sjj = &sjj_[row];
+    double* __restrict sij = &sij_[row];
+    for (std::size_t j = 0; j < i; ++j) {  // z[j] is 0 where not usable
       n[j] += usable[j];
-      sx[j] += zi * usable[j];
-      sxx[j] += zz * usable[j];
-      sxy[j] += zi * z[j];
+      si[j] += zi * usable[j];
+      sj[j] += z[j];
+      sii[j] += zzi * usable[j];
+      sjj[j] += zz[j];
+      sij[j] += zi * z[j];
     }
   }
 }
 
 std::uint64_t PairSums::count(std::size_t i, std::size_t j) const {
-  return static_cast<std::uint64_t>(n_[i * k_ + j]);
+  if (i < j) std::swap(i, j);
+  return static_cast<std::uint64_t>(n_[i * (i - 1) / 2 + j]);
 }
 
 double PairSums::pearson(std::size_t i, std::size_t j) const {
-  const double n = n_[i * k_ + j];
+  if (i < j) std::swap(i, j);
+  const std::size_t at = i * (i - 1) / 2 + j;
+  const double n = n_[at];
   if (n < 3) return std::numeric_limits<double>::quiet_NaN();
-  const double mx = sx_[i * k_ + j] / n, my = sx_[j * k_ + i] / n;
-  const double vx = sxx_[i * k_ + j] / n - mx * mx, vy = sxx_[j * k_ + i] / n - my * my;
-  const double cxy = sxy_[i * k_ + j] / n - mx * my;
+  const double mx = si_[at] / n, my = sj_[at] / n;
+  const double vx = sii_[at] / n - mx * mx, vy = sjj_[at] / n - my * my;
+  const double cxy = sij_[at] / n - mx * my;
   return cxy / std::sqrt(vx * vy);
 }
 

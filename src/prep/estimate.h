@@ -38,8 +38,10 @@ class PairSums {
   double pearson(std::size_t i, std::size_t j) const;
 
  private:
+  // Pair (i, j), i > j, at i (i - 1) / 2 + j: the count, the sums of z_i,
+  // z_j, their squares and products over the pair's variants.
   std::size_t k_;
-  std::vector<double> n_, sx_, sxx_, sxy_;  // k x k, row i column j
+  std::vector<double> n_, si_, sj_, sii_, sjj_, sij_, zz_;
 };
 
 }  // namespace kolva::prep

@@ -69,7 +69,7 @@ MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reade
   totals.present.assign(k, 0);
   std::vector<char> here(k);
   std::vector<double> z(k), usable(k);
-  std::string line, vline, id;
+  std::string id;
 
   for (;;) {
     // The smallest (chromosome, position), then the smallest allele pair there.
@@ -110,7 +110,7 @@ MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reade
       id.append(":").append(h.a1()).append(":").append(h.a2());
     }
 
-    line.clear();
+    std::string& line = pvals.buffer();
     line.append(chrom).push_back(' ');
     line.append(id, 0, kMaxIdInPvals);
     for (std::size_t s = 0; s < k; ++s) {
@@ -121,16 +121,16 @@ MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reade
         line.append("NA");
     }
     line.push_back('\n');
-    pvals.put(line);
+    pvals.line_done();
 
-    vline.clear();
+    std::string& vline = variants.buffer();
     vline.append(chrom).push_back('\t');
     put_number(vline, pos);
     vline.append("\t").append(id).append("\t").append(h.a1()).append("\t");
     vline.append(h.a2()).append("\t");
     put_number(vline, n_present);
     vline.push_back('\n');
-    variants.put(vline);
+    variants.line_done();
 
     if (sums && n_usable >= 2) sums->add(z.data(), usable.data());
 

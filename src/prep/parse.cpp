@@ -18,6 +18,14 @@ constexpr std::size_t kMaxPText = 32;  // longer p texts are rewritten
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// Equality with a short literal, without a call to memcmp.
+bool same(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
 bool iequal(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
@@ -104,7 +112,8 @@ std::string_view upper_in_place(std::string_view s) {
 }  // namespace
 
 bool is_missing_word(std::string_view s) {
-  return s == "." || iequal(s, "NA") || iequal(s, "#NA") || iequal(s, "nan");
+  if (s.size() > 3 || s.empty()) return false;
+  return same(s, ".") || iequal(s, "NA") || iequal(s, "#NA") || iequal(s, "nan");
 }
 
 LineKind parse_line(char* base, std::size_t begin, std::size_t end, const Layout& l,
@@ -119,7 +128,7 @@ LineKind parse_line(char* base, std::size_t begin, std::size_t end, const Layout
     throw StopError(at_line(file, line,
                             "too few fields (" + std::to_string(f.size()) + ", the header needs " +
                                 std::to_string(l.fields) + ")"));
-  if (l.test >= 0 && f[static_cast<std::size_t>(l.test)] != "ADD") {
+  if (l.test >= 0 && !same(f[static_cast<std::size_t>(l.test)], "ADD")) {
     return LineKind::other_test;
   }
   const std::string_view pos_text = f[static_cast<std::size_t>(l.pos)];
@@ -168,7 +177,7 @@ LineKind parse_line(char* base, std::size_t begin, std::size_t end, const Layout
   const std::string_view ptext = f[static_cast<std::size_t>(l.p)];
   double p = std::numeric_limits<double>::quiet_NaN();
   rec.miss = read_p(ptext, l.p_form, p);
-  if (rec.miss == Missing::none && l.errcode >= 0 && f[static_cast<std::size_t>(l.errcode)] != ".")
+  if (rec.miss == Missing::none && l.errcode >= 0 && !same(f[static_cast<std::size_t>(l.errcode)], "."))
     rec.miss = Missing::errcode;
   rec.pfmt = 0;
   rec.p = off(ptext), rec.pn = len(ptext);
@@ -180,13 +189,13 @@ LineKind parse_line(char* base, std::size_t begin, std::size_t end, const Layout
 
   rec.z = std::numeric_limits<double>::quiet_NaN();
   rec.no_effect = false;
-  if (rec.miss == Missing::none && l.effect >= 0) {
+  // The effect is read only where the estimate needs its sign.
+  if (rec.miss == Missing::none && zrule.wanted && l.effect >= 0 && p > zrule.p_min) {
     const int sign = effect_sign(f[static_cast<std::size_t>(l.effect)], l.effect_kind);
-    if (sign == 0) {
+    if (sign == 0)
       rec.no_effect = true;
-    } else if (zrule.wanted && p > zrule.p_min) {
+    else
       rec.z = (effect_first ? sign : -sign) * z_of_p(p);
-    }
   }
   return LineKind::data;
 }

@@ -28,7 +28,8 @@ char* find_newline(std::vector<char>& text, std::size_t from) {
 const char* event_name(Event e) {
   static const char* const names[kEvents] = {
       "p missing (NA, ., #NA, nan)", "p not a number", "p outside [0, 1]",
-      "ERRCODE other than .",        "effect missing (p kept, not used for the correlation)",
+      "ERRCODE other than .",
+      "effect missing or not a number where the estimate needed it (p kept)",
       "duplicate variant (first kept)", "TEST other than ADD", "chromosome not 1-22, X, Y, XY, MT",
       "blank line"};
   return names[static_cast<int>(e)];

@@ -25,7 +25,7 @@ struct Rec {
   std::uint32_t a1 = 0, a2 = 0, id = 0, p = 0;
   std::uint32_t a1n = 0, a2n = 0, idn = 0, pn = 0;
   Missing miss = Missing::none;
-  bool no_effect = false;      // p present but no usable effect
+  bool no_effect = false;      // the estimate needed the effect, which is missing
   std::uint8_t pfmt = 0;       // > 0: the p-value text is pbuf[0 .. pfmt)
   std::array<char, 24> pbuf;  // 10^-x written with 17 significant digits
 };

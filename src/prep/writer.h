@@ -21,6 +21,11 @@ class PlainWriter {
     if (buf_.size() >= kFlushAt) flush();
   }
   void put(char c) { buf_.push_back(c); }
+  // Appending to the buffer directly, then line_done(), saves a copy.
+  std::string& buffer() { return buf_; }
+  void line_done() {
+    if (buf_.size() >= kFlushAt) flush();
+  }
   void close();
 
  private:
@@ -43,6 +48,10 @@ class GzipWriter {
     if (buf_.size() >= kFlushAt) flush();
   }
   void put(char c) { buf_.push_back(c); }
+  std::string& buffer() { return buf_; }
+  void line_done() {
+    if (buf_.size() >= kFlushAt) flush();
+  }
   void close();
 
  private:
