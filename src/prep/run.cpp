@@ -153,6 +153,9 @@ void run(const Options& o, const std::string& command) {
           stop("phenotypes " + names[i] + " and " + names[j] + " share only " + std::to_string(n) +
                " variants with |z| < " + g17(o.null_z) + " (at least 1000 are needed to " +
                "estimate their correlation); give the correlation matrix with --corr");
+        if (!std::isfinite(rho))
+          stop("the z-scores of " + names[i] + " and " + names[j] + " do not vary, so their " +
+               "correlation cannot be estimated; give the correlation matrix with --corr");
         corr[i * k + j] = corr[j * k + i] = rho;
       }
     }
