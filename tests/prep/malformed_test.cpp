@@ -2,6 +2,7 @@
 // its status and a message naming the problem (file and line where there
 // is one), and leaves no defdims behind.
 #include <gtest/gtest.h>
+#include <htslib/bgzf.h>
 #include <zlib.h>
 #include <zstd.h>
 
@@ -28,6 +29,14 @@ std::string zst(const std::string& s) {
   std::string out(ZSTD_compressBound(s.size()), '\0');
   out.resize(ZSTD_compress(out.data(), out.size(), s.data(), s.size(), 3));
   return out;
+}
+
+std::string bgz(const std::string& s) {
+  TempDir d;
+  BGZF* f = bgzf_open((d / "f.bgz").c_str(), "w");
+  bgzf_write(f, s.data(), s.size());
+  bgzf_close(f);
+  return d.read("f.bgz").value_or("");
 }
 
 std::string cut(const std::string& s, std::size_t drop) { return s.substr(0, s.size() - drop); }
@@ -98,6 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"TruncatedGzip", cut(gz(kLong), 4000), "a.txt: gzip data damaged or truncated"},
         Bad{"DamagedGzip", [] { auto s = gz(kLong); for (int i = 0; i < 64; ++i) s[200 + i] ^= 0x5a; return s; }(),
             "a.txt: gzip data damaged or truncated"},
+        Bad{"GzipTrailerCut", cut(gz(kLong), 4), "a.txt: gzip data damaged or truncated"},
+        Bad{"BgzipWithoutEndBlock", cut(bgz(kLong), 28), "a.txt: bgzip data damaged or truncated (no end-of-file block)"},
         Bad{"TruncatedZstd", cut(zst(kLong), 100), "a.txt: zstd data damaged or truncated"},
         Bad{"UnknownHeader", "CHR BP SNP A1 A2 P\n1 1 r A G 0.5\n", "a.txt:1: header not recognised"},
         Bad{"MissingColumn", "CHROM GENPOS ID ALLELE0 ALLELE1 BETA\n1 1 r A G 0.1\n",
