@@ -34,8 +34,8 @@ std::string zst(const std::string& s) {
 std::string bgz(const std::string& s) {
   TempDir d;
   BGZF* f = bgzf_open((d / "f.bgz").c_str(), "w");
-  bgzf_write(f, s.data(), s.size());
-  bgzf_close(f);
+  const bool ok = f && bgzf_write(f, s.data(), s.size()) == static_cast<ssize_t>(s.size());
+  EXPECT_TRUE(ok && bgzf_close(f) == 0);
   return d.read("f.bgz").value_or("");
 }
 
