@@ -109,6 +109,33 @@ TEST(Prep, MergeOrdersAndMatchesVariants) {
   EXPECT_EQ(var[6], "2\t300\tr2\tA\tT\t0");
 }
 
+// Several blocks' worth of lines with three lines at every position (two
+// allele pairs out of order and a duplicate): wherever a block ends, a
+// position's lines are sorted and matched together.
+TEST(Prep, PositionsStayWholeAcrossBlocks) {
+  TempDir dir;
+  const std::string head = "#CHROM\tPOS\tID\tREF\tALT\tA1\tTEST\tOBS_CT\tBETA\tSE\tT_STAT\tP\tERRCODE\n";
+  std::string a = head, b = head, want;
+  const int n = 6000;  // about 1.3 MB in a, ten blocks
+  for (int pos = 1; pos <= n; ++pos) {
+    const std::string p = std::to_string(pos), pad(40, 'x');
+    a += "1\t" + p + "\tg" + p + pad + "\tA\tG\tG\tADD\t10\t0.1\t0.1\t1\t0.5\t.\n";
+    a += "1\t" + p + "\tc" + p + pad + "\tA\tC\tC\tADD\t10\t0.1\t0.1\t1\t0.25\t.\n";
+    a += "1\t" + p + "\td" + p + pad + "\tG\tA\tA\tADD\t10\t0.1\t0.1\t1\t0.75\t.\n";
+    b += "1\t" + p + "\tb" + p + "\tA\tG\tA\tADD\t10\t0.1\t0.1\t1\t0.125\t.\n";
+    want += "1 c" + p + pad + " 0.25 NA\n1 g" + p + pad + " 0.5 0.125\n";
+  }
+  dir.write("a.txt", a);
+  dir.write("b.txt", b);
+  dir.write("c.txt", "A B\n1 0\n0 1\n");
+  const RunResult r = run_prep(dir, {"-o", "run", "--threads", "2", "--corr", "c.txt", "A=a.txt", "B=b.txt"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(dir.read("run/pvals.txt") == want);
+  const std::string log = dir.read("run/prep_log.txt").value_or("");
+  EXPECT_NE(log.find("lines read: 18001 = header 1 + used 12000 + duplicate variant (first kept) 6000"),
+            std::string::npos) << log;
+}
+
 TEST(Prep, LogAccountsForEveryLine) {
   TempDir dir;
   const std::string head = "#CHROM\tPOS\tID\tREF\tALT\tA1\tTEST\tOBS_CT\tBETA\tSE\tT_STAT\tP\tERRCODE\n";
