@@ -8,8 +8,12 @@ set -euo pipefail
 
 packages=(
   time                 # /usr/bin/time: peak memory in the benchmarks
-  libhts-dev           # kolva-prep: gzip / bgzip input (htslib)
+  libhts-dev           # kolva-prep: plain and bgzip input, variants.tsv.gz (htslib)
+  tabix                # bgzip: the bgzip-compressed prep fixtures
+  zstd                 # zstd: the zstd-compressed prep fixture
   libzstd-dev          # kolva-prep: zstd input
+  libisal-dev          # kolva-prep: fast gzip input (isa-l igzip)
+  pkgconf              # pkg-config: the build finds htslib, isa-l and libzstd with it
   libboost-dev         # kolva-prep: Boost.Math (normal quantile, quadrature, roots)
   plink2               # real association files for the prep fixtures
   python3-numpy        # kolva-report
