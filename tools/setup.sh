@@ -22,6 +22,7 @@ packages=(
   python3-pytest
   snakemake            # workflow/
   dpkg-dev             # dpkg-shlibdeps for the .deb package
+  file                 # cpack's DEB generator tells executables with it
 )
 
 missing=()
