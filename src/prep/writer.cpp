@@ -14,7 +14,6 @@ namespace kolva::prep {
 PlainWriter::PlainWriter(std::string path) : path_(std::move(path)) {
   fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd_ < 0) throw StopError(path_ + ": cannot create: " + std::strerror(errno));
-  buf_.reserve(kFlushAt + 4096);
 }
 
 PlainWriter::~PlainWriter() {
@@ -44,7 +43,6 @@ void PlainWriter::close() {
 GzipWriter::GzipWriter(std::string path) : path_(std::move(path)) {
   fp_ = bgzf_open(path_.c_str(), "w1");
   if (!fp_) throw StopError(path_ + ": cannot create: " + std::strerror(errno));
-  buf_.reserve(kFlushAt + 4096);
 }
 
 GzipWriter::~GzipWriter() {

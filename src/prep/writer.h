@@ -9,13 +9,9 @@ struct BGZF;
 
 namespace kolva::prep {
 
-class PlainWriter {
+// Text gathered in a buffer and handed to the file a megabyte at a time.
+class LineBuffer {
  public:
-  explicit PlainWriter(std::string path);
-  ~PlainWriter();
-  PlainWriter(const PlainWriter&) = delete;
-  PlainWriter& operator=(const PlainWriter&) = delete;
-
   void put(std::string_view s) {
     buf_.append(s);
     if (buf_.size() >= kFlushAt) flush();
@@ -26,40 +22,40 @@ class PlainWriter {
   void line_done() {
     if (buf_.size() >= kFlushAt) flush();
   }
-  void close();
 
- private:
+ protected:
   static constexpr std::size_t kFlushAt = 1 << 20;
-  void flush();
-  std::string path_;
-  int fd_ = -1;
+  LineBuffer() { buf_.reserve(kFlushAt + 4096); }
+  ~LineBuffer() = default;
+  LineBuffer(const LineBuffer&) = delete;
+  LineBuffer& operator=(const LineBuffer&) = delete;
+  // Writes the buffer out and empties it.
+  virtual void flush() = 0;
   std::string buf_;
 };
 
-class GzipWriter {
+class PlainWriter final : public LineBuffer {
  public:
-  explicit GzipWriter(std::string path);
-  ~GzipWriter();
-  GzipWriter(const GzipWriter&) = delete;
-  GzipWriter& operator=(const GzipWriter&) = delete;
-
-  void put(std::string_view s) {
-    buf_.append(s);
-    if (buf_.size() >= kFlushAt) flush();
-  }
-  void put(char c) { buf_.push_back(c); }
-  std::string& buffer() { return buf_; }
-  void line_done() {
-    if (buf_.size() >= kFlushAt) flush();
-  }
+  explicit PlainWriter(std::string path);
+  ~PlainWriter();
   void close();
 
  private:
-  static constexpr std::size_t kFlushAt = 1 << 20;
-  void flush();
+  void flush() override;
+  std::string path_;
+  int fd_ = -1;
+};
+
+class GzipWriter final : public LineBuffer {
+ public:
+  explicit GzipWriter(std::string path);
+  ~GzipWriter();
+  void close();
+
+ private:
+  void flush() override;
   std::string path_;
   BGZF* fp_ = nullptr;
-  std::string buf_;
 };
 
 }  // namespace kolva::prep
