@@ -97,14 +97,14 @@ std::vector<std::string_view> split_fields(std::string_view line) {
   return f;
 }
 
-ColumnRoles parse_column_roles(std::string_view spec) {
+ColumnRoles parse_column_roles(std::string_view text) {
   static const std::vector<std::string_view> known{"chrom", "pos", "id", "effect", "other",
                                                    "p",     "log10p", "beta", "or", "z"};
   ColumnRoles roles;
-  while (!spec.empty()) {
-    std::size_t comma = spec.find(',');
-    std::string_view item = spec.substr(0, comma);
-    spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+  while (!text.empty()) {
+    std::size_t comma = text.find(',');
+    std::string_view item = text.substr(0, comma);
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     std::size_t eq = item.find('=');
     if (eq == std::string_view::npos || eq == 0 || eq + 1 == item.size())
       throw UsageError("--columns: '" + std::string(item) + "' is not ROLE=COLUMN");

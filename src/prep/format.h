@@ -35,7 +35,7 @@ struct Layout {
 using ColumnRoles = std::map<std::string, std::string>;
 
 // Parses a --columns value; throws UsageError naming the problem.
-ColumnRoles parse_column_roles(std::string_view spec);
+ColumnRoles parse_column_roles(std::string_view text);
 
 // Splits on runs of blanks and tabs.
 std::vector<std::string_view> split_fields(std::string_view line);
