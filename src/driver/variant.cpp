@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "textio/number_decimal.h"
+
 namespace kolva {
 
 namespace {
@@ -26,10 +28,6 @@ std::string_view field(std::string_view& rest) {
   rest.remove_prefix(e == std::string_view::npos ? rest.size() : e + 1);
   return f;
 }
-
-constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // One value token of the common form [-+]digits[.digits][(e|E)[-+]digits],
 // or a missing-value word N, NA or NaN (any case), ending at a blank or at
@@ -97,10 +95,7 @@ bool plain_value(const char*& p, const char* end, double& value) {
   const int k = scale + exp;
   if (nd == 0) {
     x = 0.0;
-  } else if (nd <= 15 && k >= -22 && k <= 22) {
-    const double d = static_cast<double>(m);
-    x = k >= 0 ? d * kPow10[k] : d / kPow10[-k];
-  } else {
+  } else if (!exact_decimal(m, nd, k, x)) {
     const auto r = std::from_chars(mantissa, q, x);
     if (r.ec != std::errc() || r.ptr != q) return false;
   }

@@ -11,15 +11,10 @@
 
 #include "textio/digits15.h"
 #include "textio/fields.h"
+#include "textio/number_decimal.h"
 
 namespace kolva {
 namespace {
-
-// Largest width whose power of ten is exact as a double.
-constexpr int kExactPow10 = 22;
-constexpr double kPow10[kExactPow10 + 1] = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 void stars(char* out, int w) { std::memset(out, '*', static_cast<std::size_t>(w)); }
 

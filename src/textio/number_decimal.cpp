@@ -32,17 +32,11 @@ double decimal_value(Decimal& d, std::int64_t exp10) {
   if (top < -330) return 0.0;
 
   int nd = d.nd;
-  if (nd <= 15 && !d.sticky) {
-    static constexpr double kPow10[] = {
-        1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const std::int64_t k = top - nd;
-    if (k >= -22 && k <= 22) {
-      std::int64_t m = 0;
-      for (int i = 0; i < nd; ++i) m = m * 10 + (d.digits[i] - '0');
-      const double x = static_cast<double>(m);
-      return k >= 0 ? x * kPow10[k] : x / kPow10[-k];
-    }
+  if (nd <= kExactDigits && !d.sticky) {
+    std::uint64_t m = 0;
+    for (int i = 0; i < nd; ++i) m = m * 10 + static_cast<unsigned>(d.digits[i] - '0');
+    double x;
+    if (exact_decimal(m, nd, top - nd, x)) return x;
   }
   if (d.sticky) d.digits[nd++] = '1';
   char* const end = d.digits + sizeof d.digits;

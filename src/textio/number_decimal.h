@@ -54,4 +54,22 @@ inline constexpr std::int64_t kExponentCap = 1000000000;
 
 double decimal_value(Decimal& d, std::int64_t exp10);
 
+// Powers of ten that are exact doubles: 10^0 .. 10^kExactPow10.
+inline constexpr int kExactPow10 = 22;
+inline constexpr double kPow10[kExactPow10 + 1] = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+// Significant digits whose integer is exact as a double.
+inline constexpr int kExactDigits = 15;
+
+// The double nearest to m * 10^k, ties to even, when one rounded operation
+// gives it: m of at most nd <= kExactDigits digits (exact) and |k| at most
+// kExactPow10 (an exact power). False, with x untouched, otherwise.
+inline bool exact_decimal(std::uint64_t m, int nd, std::int64_t k, double& x) {
+  if (nd > kExactDigits || k < -kExactPow10 || k > kExactPow10) return false;
+  const double d = static_cast<double>(m);
+  x = k >= 0 ? d * kPow10[k] : d / kPow10[-k];
+  return true;
+}
+
 }  // namespace kolva
