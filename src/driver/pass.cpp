@@ -87,7 +87,6 @@ class Pipeline {
       if (s.error) std::rethrow_exception(s.error);
       write_lines(ch, *s.batch);  // ends the run at a failing line
       ++written;
-      if (s.batch->failing_line() >= 0) return;
     }
   }
 

@@ -1,6 +1,5 @@
 #include "driver/run.h"
 
-#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -19,13 +18,8 @@ namespace {
 
 // Writes all of text to fd; false when the system refused.
 bool write_all(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t put = ::write(fd, text.data(), text.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    text.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return true;
+  int err = 0;
+  return Channels::write_fd(fd, text, err);
 }
 
 }  // namespace

@@ -79,6 +79,11 @@ class Channels {
   [[noreturn]] void io_failure(int unit, std::string_view reason,
                                std::string_view name = {});
 
+  // Writes all of bytes to the descriptor fd, retrying after signals;
+  // false with the reason in err when the system refused (a negative fd:
+  // EBADF).
+  static bool write_fd(int fd, std::string_view bytes, int& err);
+
   // Flushes and closes every channel. Returns false when a flush failed
   // (its diagnostic is then on standard error).
   bool close_all();
@@ -89,7 +94,6 @@ class Channels {
   void flush(Channel& c);
   void put(Channel& c, std::string_view bytes);
   [[noreturn]] void write_failure(Channel& c, int err);
-  bool write_fd(int fd, std::string_view bytes, int& err);
   void diagnose(int unit, std::string_view name, std::string_view reason);
 
   std::array<std::unique_ptr<Channel>, kMaxChannel + 1> chan_;
