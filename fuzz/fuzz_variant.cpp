@@ -3,7 +3,9 @@
 //
 // Input: byte 0 gives nvara (0 .. 50); the rest is the p-value file.
 // Checked: the lines are those of a plain model (line feed, CR LF or a
-// lone CR ends a line; a last line needs no line end); the chromosome
+// lone CR ends a line; a last line needs no line end), also when they are
+// taken many at a time with their line ends, in bounds of lines and bytes
+// set by byte 0; the chromosome
 // text and id are the model's first two fields, cut and padded; the
 // outcome is one of the three; a p-value is never not-a-number (nan is a
 // missing-value marker there) and an infinite one needs an exponent or a
@@ -11,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "driver/line_reader.h"
 #include "driver/variant.h"
 #include "fuzz_support.h"
 
@@ -85,6 +88,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pos = e;
     if (pos < s.size()) pos += (s[pos] == '\r' && pos + 1 < s.size() && s[pos + 1] == '\n') ? 2 : 1;
     check_split(line, nvara);
+  }
+
+  // The same lines taken in bounds: the text is the file itself, cut
+  // after the line end of each line.
+  kolva::fuzz::MemFile g(s);
+  kolva::FileSource again(g.fd());
+  const int per_take = 1 + data[0] % 5;
+  const std::size_t bytes = 1 + data[0] % 23;
+  std::string text;
+  std::vector<std::uint32_t> ends{0};
+  Outcome o;
+  while ((o = lines.take(again, per_take, bytes, text, ends)) == Outcome::success) {
+  }
+  KOLVA_CHECK(o == Outcome::eof && text == s);
+  pos = 0;
+  for (std::size_t i = 1; i < ends.size(); ++i) {
+    std::size_t e = pos;
+    while (e < s.size() && s[e] != '\n' && s[e] != '\r') ++e;
+    KOLVA_CHECK(kolva::line_content(std::string_view(text).substr(ends[i - 1], ends[i] - ends[i - 1])) ==
+                s.substr(pos, e - pos));
+    pos = e;
+    if (pos < s.size()) pos += (s[pos] == '\r' && pos + 1 < s.size() && s[pos + 1] == '\n') ? 2 : 1;
+    KOLVA_CHECK(ends[i] == pos);
   }
   return 0;
 }

@@ -9,6 +9,7 @@
 #include <limits>
 #include <unistd.h>
 
+#include "driver/line_reader.h"
 #include "driver/variant.h"
 #include "support/run_binary.h"
 
@@ -110,17 +111,55 @@ TEST(LineReader, LineEndsInEveryForm) {
   EXPECT_EQ(read_lines(""), (std::vector<P>{{Outcome::eof, ""}}));
 }
 
+// The same lines taken `per_take` at a time in bounds of `bytes`: their
+// contents, then the outcome that ended the reading.
+std::vector<std::pair<Outcome, std::string>> take_lines(const std::string& bytes, int per_take,
+                                                        std::size_t bound) {
+  testing::TempDir dir;
+  dir.write("f", bytes);
+  int fd = ::open((dir / "f").c_str(), O_RDONLY);
+  FileSource src(fd);
+  LineReader lines;
+  std::string text;
+  std::vector<std::uint32_t> ends{0};
+  Outcome o;
+  while ((o = lines.take(src, per_take, bound, text, ends)) == Outcome::success) {
+  }
+  ::close(fd);
+  std::vector<std::pair<Outcome, std::string>> got;
+  for (std::size_t i = 1; i < ends.size(); ++i)
+    got.emplace_back(Outcome::success,
+                     std::string(line_content(std::string_view(text).substr(ends[i - 1], ends[i] - ends[i - 1]))));
+  got.emplace_back(o, "");
+  EXPECT_EQ(ends.back(), text.size());
+  return got;
+}
+
 TEST(LineReader, LinesAcrossBufferRefills) {
-  // A CR LF split by the buffer boundary, and lines longer than the buffer.
+  // CR LF and a lone CR split by the buffer boundary, lines longer than the
+  // buffer, a line of the longest length and one byte more; one at a time
+  // and many at a time.
   const std::size_t b = FileSource::kBufferSize;
-  std::string first(b - 1, 'x');
-  std::string longer(3 * b + 17, 'y');
-  auto got = read_lines(first + "\r\n" + longer + "\nz");
-  ASSERT_EQ(got.size(), 4u);
-  EXPECT_EQ(got[0].second, first);
-  EXPECT_EQ(got[1].second, longer);
-  EXPECT_EQ(got[2].second, "z");
-  EXPECT_EQ(got[3].first, Outcome::eof);
+  const std::string first(b - 1, 'x');
+  const std::string longer(3 * b + 17, 'y');
+  using P = std::pair<Outcome, std::string>;
+  const std::vector<P> want{{Outcome::success, first}, {Outcome::success, longer},
+                            {Outcome::success, "z"}, {Outcome::eof, ""}};
+  const std::string crlf = first + "\r\n" + longer + "\nz";
+  const std::string cr = first + "\r" + longer + "\rz";
+  std::string many;
+  for (int i = 0; i < 5000; ++i) many += "1 rs" + std::to_string(i) + (i % 3 ? " 0.5\n" : " 0.5\r\n");
+  const std::string overlong = many + std::string(kMaxLine + 1, '1') + "\nz\n";
+  for (auto [per_take, bound] : {std::pair{1, std::size_t{1}}, {3, 100}, {1000, std::size_t{1} << 18}}) {
+    EXPECT_EQ(take_lines(crlf, per_take, bound), want);
+    EXPECT_EQ(take_lines(cr, per_take, bound), want);
+    EXPECT_EQ(take_lines(many, per_take, bound), read_lines(many));
+    auto bad = take_lines(overlong, per_take, bound);
+    ASSERT_EQ(bad.size(), 5001u);
+    EXPECT_EQ(bad[4999].second, "1 rs4999 0.5");
+    EXPECT_EQ(bad.back().first, Outcome::error);
+  }
+  EXPECT_EQ(read_lines(crlf), want);
 }
 
 TEST(LineReader, LongestLineAndOneByteMore) {
