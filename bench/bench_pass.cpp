@@ -73,7 +73,7 @@ void BM_PassSteps(benchmark::State& state) {
     LineReader reader;
     for (std::int64_t first = 1; first <= variants; first += batch->count) {
       const auto t0 = Clock::now();
-      read_lines(ch, reader, first, variants, lines, *batch);
+      read_lines(ch.input(kPvalUnit), reader, first, variants, lines, *batch);
       const auto t1 = Clock::now();
       evaluate_lines(data.k.data(), nvara, variants, evaluate_batch, *batch, *worker);
       const auto t2 = Clock::now();

@@ -1,5 +1,8 @@
 #include "driver/line_batch.h"
 
+#include <algorithm>
+#include <span>
+
 #include "driver/records.h"
 #include "textio/fields.h"
 
@@ -36,29 +39,18 @@ int LineBatch::failing_line() const {
   return read_failed ? count : -1;
 }
 
-void read_lines(Channels& ch, LineReader& reader, std::int64_t first, std::int32_t nsnp,
+void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int32_t nsnp,
                 int lines, LineBatch& b) {
   b.first = first;
-  b.count = 0;
   b.text.clear();
   b.start.clear();
   b.start.push_back(0);
-  b.read_failed = false;
-  FileSource& in = ch.input(kPvalUnit);
   std::int64_t want = nsnp - first + 1;
   if (want > lines) want = lines;
-  while (b.count < want && b.text.size() < kBatchBytes) {
-    std::string_view line;
-    const Outcome o = reader.next(in, line);
-    if (o != Outcome::success) {
-      b.read_failed = true;
-      b.read_end = {ReadStage::line, o};
-      return;
-    }
-    b.text.append(line);
-    b.start.push_back(static_cast<std::uint32_t>(b.text.size()));
-    ++b.count;
-  }
+  const Outcome o = reader.take(in, static_cast<int>(want), kBatchBytes, b.text, b.start);
+  b.count = static_cast<int>(b.start.size()) - 1;
+  b.read_failed = o != Outcome::success;
+  if (b.read_failed) b.read_end = {ReadStage::line, o};
 }
 
 void evaluate_lines(const double* k, int nvara, std::int32_t nsnp, BatchEvaluator evaluate,
@@ -74,15 +66,13 @@ void evaluate_lines(const double* k, int nvara, std::int32_t nsnp, BatchEvaluato
   const double* values[kBatch];
   for (int i = 0; i < kBatch; ++i) values[i] = w.var[i].p;
   char rec[kResultBytes];
-  const std::string_view text(b.text);
 
   for (int i0 = 0; i0 < b.count; i0 += kBatch) {
     const int want = b.count - i0 < kBatch ? b.count - i0 : kBatch;
     int got = 0;
     for (; got < want; ++got) {
       const int i = i0 + got;
-      const std::string_view line = text.substr(b.start[i], b.start[i + 1] - b.start[i]);
-      const Outcome o = split_variant(line, nvara, w.var[got]);
+      const Outcome o = split_variant(b.line(i), nvara, w.var[got]);
       if (o != Outcome::success) {
         b.split_end = {ReadStage::values, o};
         break;
@@ -113,9 +103,20 @@ void evaluate_lines(const double* k, int nvara, std::int32_t nsnp, BatchEvaluato
 
 void write_lines(Channels& ch, const LineBatch& b) {
   const std::string_view results(b.results), log(b.log), console(b.console);
+  const std::span<const std::uint32_t> result_end(b.result_end);
   std::size_t r = 0, l = 0, c = 0;  // bytes written of each
   std::size_t lm = 0, cm = 0;       // next mark of each
-  for (int i = 0; i < b.good; ++i) {
+  for (int i = 0; i < b.good;) {
+    // The result records up to the next variant with other records.
+    int plain = b.good;
+    if (cm < b.console_marks.size()) plain = std::min(plain, b.console_marks[cm].line);
+    if (lm < b.log_marks.size()) plain = std::min(plain, b.log_marks[lm].line);
+    if (plain > i) {
+      ch.write_each(kResultUnit, results, r, result_end.subspan(i, plain - i));
+      r = result_end[plain - 1];
+      i = plain;
+      if (i == b.good) break;
+    }
     for (; cm < b.console_marks.size() && b.console_marks[cm].line == i; ++cm) {
       ch.write(kConsoleUnit, console.substr(c, b.console_marks[cm].end - c));
       c = b.console_marks[cm].end;
@@ -124,8 +125,9 @@ void write_lines(Channels& ch, const LineBatch& b) {
       ch.write(kLogUnit, log.substr(l, b.log_marks[lm].end - l));
       l = b.log_marks[lm].end;
     }
-    ch.write(kResultUnit, results.substr(r, b.result_end[i] - r));
-    r = b.result_end[i];
+    ch.write(kResultUnit, results.substr(r, result_end[i] - r));
+    r = result_end[i];
+    ++i;
   }
   const int bad = b.failing_line();
   if (bad >= 0) {

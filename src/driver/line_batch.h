@@ -7,9 +7,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "driver/combine.h"
+#include "driver/line_reader.h"
 #include "driver/variant.h"
 
 namespace kolva {
@@ -42,7 +44,8 @@ struct RecordMark {
 
 struct LineBatch {
   // Read: lines first .. first + count - 1 of the p-value file, back to
-  // back in `text`, line i from start[i] to start[i + 1].
+  // back in `text` with their line ends, line i from start[i] to
+  // start[i + 1] (line(i) without its line end).
   std::int64_t first = 1;
   int count = 0;
   std::string text;
@@ -62,6 +65,10 @@ struct LineBatch {
   std::string console;               // progress records
   std::vector<RecordMark> console_marks;
 
+  std::string_view line(int i) const {
+    return line_content(std::string_view(text).substr(start[i], start[i + 1] - start[i]));
+  }
+
   // The line that ends the run (a line that could not be read or split),
   // or -1.
   int failing_line() const;
@@ -73,9 +80,10 @@ struct LineWorker {
   BatchCombiner bc;
 };
 
-// Reads up to `lines` lines (and about kBatchBytes bytes) of channel 2,
-// none beyond variant nsnp, into b as variants first, first + 1, ...
-void read_lines(Channels& ch, LineReader& reader, std::int64_t first, std::int32_t nsnp,
+// Reads up to `lines` lines (and about kBatchBytes bytes) of the p-value
+// file `in`, none beyond variant nsnp, into b as variants first, first + 1,
+// ...
+void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int32_t nsnp,
                 int lines, LineBatch& b);
 
 // Splits, evaluates and formats the lines of b: result records, fault

@@ -1,5 +1,6 @@
 #include "textio/channel.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -185,6 +186,33 @@ void Channels::put(Channel& c, std::string_view bytes) {
 }
 
 void Channels::write(int unit, std::string_view records) { put(connected(unit), records); }
+
+// Between flushes a file's buffer holds less than kFileBuffer bytes, and
+// the record that brings it to kFileBuffer or more is followed by a flush:
+// so the records up to that one can join the buffer at once.
+void Channels::write_each(int unit, std::string_view text, std::size_t from,
+                          std::span<const std::uint32_t> ends) {
+  Channel& c = connected(unit);
+  std::size_t i = 0;
+  while (i < ends.size()) {
+    if (c.broken) return;
+    if (c.cut_pending || c.flush_each) {
+      put(c, text.substr(from, ends[i] - from));
+      from = ends[i++];
+      continue;
+    }
+    const std::size_t fill = from + (kFileBuffer - c.out.size());
+    const auto full = std::lower_bound(ends.begin() + static_cast<std::ptrdiff_t>(i), ends.end(), fill);
+    if (full == ends.end()) {
+      c.out.append(text.substr(from, ends.back() - from));
+      return;
+    }
+    c.out.append(text.substr(from, *full - from));
+    from = *full;
+    i = static_cast<std::size_t>(full - ends.begin()) + 1;
+    flush(c);
+  }
+}
 
 void Channels::write_freeform(int unit, std::span<const FreeItem> items) {
   scratch_.clear();
