@@ -9,6 +9,8 @@
 #include <vector>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace kolva {
 
@@ -19,29 +21,41 @@ constexpr int kSlack = 4;
 
 void serial_pass(Channels& ch, const Control& c, const double* k, BatchEvaluator evaluate,
                  int lines) {
+  FileSource& in = ch.input(kPvalUnit);
   LineReader reader;
   auto batch = std::make_unique<LineBatch>();
   auto worker = std::make_unique<LineWorker>();
   for (std::int64_t first = 1; first <= c.nsnp; first += batch->count) {
-    read_lines(ch, reader, first, c.nsnp, lines, *batch);
+    read_lines(in, reader, first, c.nsnp, lines, *batch);
     evaluate_lines(k, c.nvara, c.nsnp, evaluate, *batch, *worker);
     write_lines(ch, *batch);  // ends the run at a failing line
   }
 }
 
-// The pipeline: a ring of batch slots. The calling thread reads into free
-// slots and queues them, workers evaluate queued slots in any order, and
-// the calling thread writes the slots in the order they were read.
+// The pipeline: a ring of batch slots. A reader thread reads batches into
+// free slots and queues them, workers evaluate queued slots in any order,
+// and the calling thread writes the slots in the order they were read,
+// which frees them for the reader. Only the reader touches the p-value
+// file and only the calling thread the channels, which it alone can end
+// the run on.
 class Pipeline {
  public:
-  Pipeline(const Control& c, const double* k, BatchEvaluator evaluate, int workers)
-      : c_(c), k_(k), evaluate_(evaluate), slots_(static_cast<std::size_t>(workers + kSlack)) {
+  Pipeline(FileSource& in, const Control& c, const double* k, BatchEvaluator evaluate,
+           int workers, int lines)
+      : in_(in), c_(c), k_(k), evaluate_(evaluate), lines_(lines),
+        slots_(static_cast<std::size_t>(workers + kSlack)),
+        wake_(::eventfd(0, EFD_CLOEXEC)) {
     for (auto& s : slots_) s.batch = std::make_unique<LineBatch>();
     for (int t = 0; t < workers; ++t) storage_.push_back(std::make_unique<LineWorker>());
+    if (wake_ < 0) return;
+    in_.wake_on(wake_);
     try {
-      for (auto& w : storage_) threads_.emplace_back([this, &w] { work(*w); });
+      for (auto& w : storage_) workers_.emplace_back([this, &w] { work(*w); });
+      if (!workers_.empty()) reader_ = std::thread([this] { read(); });
     } catch (const std::system_error&) {
-      // Fewer threads than asked for: the output is the same.
+      // Fewer workers than asked for: the output is the same. Without any
+      // worker or the reader (started last, so that nothing is read then)
+      // the pass runs on the calling thread.
     }
   }
 
@@ -51,42 +65,40 @@ class Pipeline {
       closing_ = true;
     }
     queued_cv_.notify_all();
-    for (auto& t : threads_) t.join();
+    free_cv_.notify_all();
+    if (wake_ >= 0) {
+      // Wakes a reader that waits for input from a pipe.
+      const std::uint64_t one = 1;
+      [[maybe_unused]] ssize_t put = ::write(wake_, &one, sizeof one);
+    }
+    if (reader_.joinable()) reader_.join();
+    for (auto& t : workers_) t.join();
+    in_.wake_on(-1);
+    if (wake_ >= 0) ::close(wake_);
   }
 
-  bool running() const { return !threads_.empty(); }
+  bool running() const { return reader_.joinable() && !workers_.empty(); }
 
-  void run(Channels& ch, int lines) {
-    LineReader reader;
-    const std::int64_t nsnp = c_.nsnp;
-    std::int64_t next = 1;      // first variant not yet read
-    bool reading = nsnp >= 1;   // lines remain and none failed
-    std::size_t read = 0;       // batches read
-    std::size_t written = 0;    // batches written
-    const std::size_t ring = slots_.size();
-    while (written < read || reading) {
-      // Fill every free slot, then write the oldest batch when it is done.
-      while (reading && read - written < ring) {
-        Slot& s = slots_[read % ring];
-        read_lines(ch, reader, next, c_.nsnp, lines, *s.batch);
-        next += s.batch->count;
-        reading = !s.batch->read_failed && next <= nsnp;
-        {
-          std::lock_guard lock(mu_);
-          s.done = false;
-          queue_.push_back(&s);
-        }
-        queued_cv_.notify_one();
-        ++read;
-      }
-      Slot& s = slots_[written % ring];
+  // Writes every batch in line order; ends the run (RunEnd) at a failing
+  // line or a refused write, and passes on what a reader or a worker threw.
+  void run(Channels& ch) {
+    for (std::size_t w = 0;; ++w) {
+      Slot& s = slots_[w % slots_.size()];
       {
         std::unique_lock lock(mu_);
-        done_cv_.wait(lock, [&] { return s.done; });
+        done_cv_.wait(lock, [&] { return (w < read_ && s.done) || (over_ && w == read_); });
+        if (w == read_) {
+          if (reader_error_) std::rethrow_exception(reader_error_);
+          return;
+        }
       }
       if (s.error) std::rethrow_exception(s.error);
       write_lines(ch, *s.batch);  // ends the run at a failing line
-      ++written;
+      {
+        std::lock_guard lock(mu_);
+        written_ = w + 1;
+      }
+      free_cv_.notify_one();
     }
   }
 
@@ -97,10 +109,48 @@ class Pipeline {
     std::exception_ptr error;
   };
 
+  void read() {
+    LineReader reader;
+    const std::size_t ring = slots_.size();
+    std::int64_t next = 1;  // first variant not yet read
+    std::size_t n = 0;      // batches read
+    try {
+      while (next <= c_.nsnp) {
+        Slot* s;
+        {
+          std::unique_lock lock(mu_);
+          free_cv_.wait(lock, [&] { return closing_ || n - written_ < ring; });
+          if (closing_) return;
+          s = &slots_[n % ring];
+        }
+        read_lines(in_, reader, next, c_.nsnp, lines_, *s->batch);
+        next += s->batch->count;
+        const bool more = !s->batch->read_failed && next <= c_.nsnp;
+        {
+          std::lock_guard lock(mu_);
+          s->done = false;
+          s->error = nullptr;
+          queue_.push_back(s);
+          read_ = ++n;
+        }
+        queued_cv_.notify_one();
+        if (!more) break;
+      }
+    } catch (...) {
+      std::lock_guard lock(mu_);
+      reader_error_ = std::current_exception();
+    }
+    {
+      std::lock_guard lock(mu_);
+      over_ = true;
+    }
+    done_cv_.notify_one();
+  }
+
   void work(LineWorker& w) {
     // Workers are batch threads to the scheduler: a little less eager to
-    // preempt, so the thread that reads and writes for all of them runs as
-    // soon as it wakes. Where the system refuses, nothing changes.
+    // preempt, so the reader and the writer run as soon as they wake.
+    // Where the system refuses, nothing changes.
     sched_param batch{};
     ::pthread_setschedparam(::pthread_self(), SCHED_BATCH, &batch);
     for (;;) {
@@ -127,17 +177,26 @@ class Pipeline {
     }
   }
 
+  FileSource& in_;
   const Control& c_;
   const double* k_;
   BatchEvaluator evaluate_;
+  const int lines_;
   std::vector<Slot> slots_;
-  std::vector<std::unique_ptr<LineWorker>> storage_;  // one per thread
-  std::vector<std::thread> threads_;
+  std::vector<std::unique_ptr<LineWorker>> storage_;  // one per worker
+  int wake_;
+  std::thread reader_;
+  std::vector<std::thread> workers_;
 
   std::mutex mu_;
-  std::condition_variable queued_cv_;
-  std::condition_variable done_cv_;
+  std::condition_variable queued_cv_;  // workers: a batch was queued
+  std::condition_variable done_cv_;    // writer: a batch is done, or reading is over
+  std::condition_variable free_cv_;    // reader: a slot was written
   std::vector<Slot*> queue_;
+  std::size_t read_ = 0;     // batches read and queued
+  std::size_t written_ = 0;  // batches written
+  bool over_ = false;        // the reader has queued its last batch
+  std::exception_ptr reader_error_;
   bool closing_ = false;
 };
 
@@ -147,10 +206,10 @@ void variant_pass(Channels& ch, const Control& c, const double* k, int threads,
                   BatchEvaluator evaluate) {
   const int lines = batch_lines(c.nvara);
   if (threads > kMaxThreads) threads = kMaxThreads;
-  if (threads > 1) {
-    Pipeline p(c, k, evaluate, threads);
+  if (threads > 1 && c.nsnp >= 1) {
+    Pipeline p(ch.input(kPvalUnit), c, k, evaluate, threads, lines);
     if (p.running()) {
-      p.run(ch, lines);
+      p.run(ch);
       return;
     }
   }

@@ -13,13 +13,13 @@ inline constexpr int kMaxThreads = 256;
 // Runs the pass for variants 1 .. c.nsnp against the correlation matrix k.
 //
 // With one thread every batch is read, evaluated and written in turn.
-// With more, the calling thread reads batches and writes them, strictly
-// in line order, while `threads` workers evaluate them; at most a few
-// batches per worker are in flight. Either way the channels receive the
-// same bytes in the same order, so the output does not depend on the
+// With more, a reader thread reads batches, `threads` workers evaluate
+// them and the calling thread writes them, strictly in line order; at most
+// a few batches per worker are in flight. Either way the channels receive
+// the same bytes in the same order, so the output does not depend on the
 // thread count, also when the run ends early: a failing line or an
-// input/output failure ends it (RunEnd) on the calling thread, after
-// every worker has been joined.
+// input/output failure ends it (RunEnd) on the calling thread, after the
+// reader and every worker have been joined.
 void variant_pass(Channels& ch, const Control& c, const double* k, int threads,
                   BatchEvaluator evaluate);
 

@@ -1,6 +1,8 @@
 #include "textio/source.h"
 
 #include <cerrno>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace kolva {
@@ -10,6 +12,8 @@ void FileSource::attach(int fd) {
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   p_ = end_ = buf_.get();
   fault_ = false;
+  struct stat st;
+  regular_ = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 int FileSource::fill() {
@@ -17,6 +21,15 @@ int FileSource::fill() {
   if (fault_) return kFault;
   if (fd_ < 0) return kEnd;
   for (;;) {
+    if (wake_ >= 0 && !regular_) {
+      pollfd wait[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
+      if (::poll(wait, 2, -1) < 0) {
+        if (errno == EINTR) continue;
+        fault_ = true;
+        return kFault;
+      }
+      if (wait[1].revents != 0) return kFault;  // stopped from outside
+    }
     ssize_t got = ::read(fd_, buf_.get(), kBufferSize);
     if (got > 0) {
       p_ = buf_.get();

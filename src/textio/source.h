@@ -65,8 +65,16 @@ class FileSource {
   void advance(std::size_t k) { p_ += k; }
   int fill();
 
+  // From now on a read that would wait (on a pipe or terminal: a regular
+  // file never waits) also ends when the descriptor `wake` becomes
+  // readable, and fill() then gives kFault; -1 undoes it. For a reader on
+  // a thread of its own that another thread may have to stop.
+  void wake_on(int wake) { wake_ = wake; }
+
  private:
   int fd_ = -1;
+  int wake_ = -1;
+  bool regular_ = false;
   std::unique_ptr<char[]> buf_;
   const char* p_ = nullptr;
   const char* end_ = nullptr;
