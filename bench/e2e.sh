@@ -1,9 +1,12 @@
 #!/bin/bash
 # End-to-end throughput of the whole program, files to files, on generated
 # data of four shapes: variants per second on one thread and on all
-# threads, their ratio, and the peak memory of each run.
+# threads, their ratio, and the peak memory of each run. Each figure is
+# the median of REPEATS runs (default 5; the runs of one thread count and
+# the other alternate, so a busy spell slows both alike).
 #
 #   bench/e2e.sh [BUILD_DIR] [WORK_DIR] [THREADS]
+#   REPEATS=9 bench/e2e.sh
 #
 # BUILD_DIR holds kolva and kolva_gen (default: build); the data sets are
 # generated once into WORK_DIR (default: /tmp/kolva-e2e) and reused.
@@ -12,6 +15,7 @@ set -eu
 build=$(cd "${1:-build}" && pwd)
 work=${2:-/tmp/kolva-e2e}
 all=${3:-$(nproc)}
+repeats=${REPEATS:-5}
 mkdir -p "$work"
 
 # run DIR THREADS: prints seconds and peak kB of one run.
@@ -33,8 +37,15 @@ for shape in 50:2000 20:20000 5:200000 2:1000000; do
     mkdir -p "$dir"
     "$build/kolva_gen" "$dir" phenotypes="$p" variants="$v" seed=11 missing=0.03 > /dev/null
   fi
-  read -r s1 m1 <<< "$(run "$dir" 1)"
-  read -r sn mn <<< "$(run "$dir" "$all")"
+  t1=() tn=()
+  for ((i = 0; i < repeats; i++)); do
+    read -r s m1 <<< "$(run "$dir" 1)"
+    t1+=("$s")
+    read -r s mn <<< "$(run "$dir" "$all")"
+    tn+=("$s")
+  done
+  s1=$(printf '%s\n' "${t1[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+  sn=$(printf '%s\n' "${tn[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
   awk -v shape="${p}x${v}" -v v="$v" -v s1="$s1" -v sn="$sn" -v m1="$m1" -v mn="$mn" 'BEGIN {
     r1 = s1 > 0 ? v / s1 : 0; rn = sn > 0 ? v / sn : 0
     printf "%-12s %10d %12.0f %12.0f %6.2fx %10d %10d\n", shape, v, r1, rn, (r1 > 0 ? rn / r1 : 0), m1, mn }'
