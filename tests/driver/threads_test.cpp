@@ -1,15 +1,19 @@
 // Whole runs on 2, 3 and 7 threads give the bytes of the one-thread run:
 // result file, run log, standard output, standard error and exit status,
-// also when a line fails, the file ends early or a write is refused.
+// also when a line fails, the file ends early, a write is refused or the
+// input stalls while the run ends.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
+#include <future>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "driver/line_batch.h"
 #include "driver/run.h"
@@ -24,6 +28,10 @@ namespace fs = std::filesystem;
 
 enum class Damage { none, bad_value, short_line, long_line, file_ends };
 enum class Out { file, closed, broken_pipe, full_result };
+// The p-value file as a file, or as a pipe whose writer stops halfway
+// through the third batch and waits, without closing, until the run is
+// over.
+enum class In { file, stalled_pipe };
 
 struct Case {
   const char* name;
@@ -34,6 +42,7 @@ struct Case {
   Out out = Out::file;
   BatchEvaluator evaluate = evaluate_batch;
   int status = 0;
+  In in = In::file;
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
@@ -61,7 +70,28 @@ Outcome run_copy(const fs::path& data, const Case& c, int threads) {
     s.out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
   }
   s.err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::promise<void> over;
+  std::thread feeder;
+  if (c.in == In::stalled_pipe) {
+    const std::string lines = dir.read("pvals.txt").value();
+    fs::remove("pvals.txt");
+    EXPECT_EQ(::mkfifo("pvals.txt", 0644), 0);
+    std::size_t cut = 0;
+    for (int n = 0; n < batch_lines(c.phenotypes) * 5 / 2; ++n) cut = lines.find('\n', cut) + 1;
+    feeder = std::thread([path = dir / "pvals.txt", part = lines.substr(0, cut),
+                          done = over.get_future()] {
+      const int fd = ::open(path.c_str(), O_WRONLY);
+      int err = 0;
+      Channels::write_fd(fd, part, err);
+      done.wait();
+      ::close(fd);
+    });
+  }
   const int status = run(s, {threads, c.evaluate});
+  if (feeder.joinable()) {
+    over.set_value();
+    feeder.join();
+  }
   if (s.out >= 0) ::close(s.out);
   ::close(s.err);
   fs::current_path(cwd);
@@ -133,7 +163,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Writes refused.
         Case{"result_on_full_device", 5, 1500, Damage::none, 0, Out::full_result, evaluate_batch, 2},
         Case{"stdout_closed", 2, 25000, Damage::none, 0, Out::closed, evaluate_batch, 2},
-        Case{"stdout_broken_pipe", 2, 25000, Damage::none, 0, Out::broken_pipe, evaluate_batch, 2}),
+        Case{"stdout_broken_pipe", 2, 25000, Damage::none, 0, Out::broken_pipe, evaluate_batch, 2},
+        // The reader waits on a pipe that gives no more while the writer
+        // ends the run at a line of the first batch: the run must end all
+        // the same.
+        Case{"bad_value_input_stalled", 5, 20000, Damage::bad_value, 500, Out::file, evaluate_batch,
+             1, In::stalled_pipe}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
