@@ -61,8 +61,7 @@ double effective_unsorted(int n, const double* lam, std::int32_t code) {
 
 void convert_all(const double* k, int nvara, double* f) {
   for (int j = 0; j < nvara; ++j)
-    for (int i = 0; i < nvara; ++i)
-      if (i != j) f[j * kLd + i] = convert(k[j * kLd + i]);
+    for (int i = 0; i < nvara; ++i) f[j * kLd + i] = i != j ? convert(k[j * kLd + i]) : 1.0;
 }
 
 void select_and_sort(int nvara, const double* v, Evaluation& x) {
@@ -77,20 +76,6 @@ void select_and_sort(int nvara, const double* v, Evaluation& x) {
   if (n <= 1) return;
 
   sortp(x.selp, n, x.sorted, x.perm);
-}
-
-void convert_selected(const double* f, Evaluation& x) {
-  const int n = x.n;
-  // P: the converted correlations of the selected phenotypes in sorted
-  // order; unit diagonal. The solver reads the lower triangle only.
-  for (int a = 0; a < n; ++a) {
-    const int qa = x.sel[x.perm[a] - 1] - 1;
-    x.p[a * kLd + a] = 1.0;
-    for (int b = 0; b < a; ++b) {
-      const int qb = x.sel[x.perm[b] - 1] - 1;
-      x.p[b * kLd + a] = f[qb * kLd + qa];
-    }
-  }
 }
 
 }  // namespace kolva

@@ -45,7 +45,6 @@ struct Evaluation {
   double selp[maxnvara];         // their p-values, phenotype order
   double sorted[maxnvara];       // p(1) <= ... <= p(n)
   std::int32_t perm[maxnvara];   // sorted[a] == selp[perm[a] - 1]
-  alignas(64) double p[kLd * kLd];  // converted matrix P, lower triangle
   double m = 0;                  // effective number of tests
   double mj[kLd];                // block effective numbers M(1..n)
   SolverFault faults[kLd + 1];   // faults of this evaluation, in the order met
@@ -55,24 +54,34 @@ struct Evaluation {
 // One variant of a batch: what its evaluation leaves.
 struct BatchVariant : Evaluation {
   double combined = kMissing;    // the combined p-value (-9 for n <= 1)
+  int index[maxnvara];           // the present phenotypes (0-based) in sorted order
+  std::int32_t code[kLd + 1];    // code[j]: lrvt code of block j = 2 .. n
 };
 
 // Working storage of combine_batch, fixed in size and reused. The solver
 // problems of every variant (whole matrix and blocks n-1 .. 2) form one
 // pool, ordered by descending order so that the lanes of the kernels hold
-// problems of equal order; problem q has order ord[q] and its diagonal /
+// problems of equal order; the pool is solved kPoolChunk problems at a
+// time. Problem q of a chunk is block ord[q] of variant owner[q], its
+// matrix picked out of f by that variant's index; its diagonal /
 // off-diagonal at dq / eq + q * kFastLd.
 struct BatchCombiner {
+  BatchCombiner() = default;
+  BatchCombiner(const BatchCombiner&) = delete;
+  BatchCombiner& operator=(const BatchCombiner&) = delete;
+
+  static constexpr int kPoolChunk = 128;
   BatchVariant var[kBatch];
-  static constexpr int kProblems = kBatch * (kLd - 1);
-  int ord[kProblems];
-  const double* mats[kProblems];
-  std::int32_t qfault[kProblems];
-  int where[kBatch][kLd + 1];    // problem of variant b's block of order j
-  double f[kLd * kLd];           // converted phenotype correlations
-  alignas(64) double dq[kProblems * kFastLd];
-  alignas(64) double eq[kProblems * kFastLd];
-  ReuseTable reuse;              // evaluations of recent ordered lists
+  int ord[kPoolChunk];
+  int owner[kPoolChunk];
+  const double* mats[kPoolChunk];
+  const int* index[kPoolChunk];
+  std::int32_t qfault[kPoolChunk];
+  alignas(64) double f[kLd * kLd];  // converted phenotype correlations, unit diagonal
+  alignas(64) double dq[kPoolChunk * kFastLd];
+  alignas(64) double eq[kPoolChunk * kFastLd];
+  ReuseTable own;                 // evaluations of recent ordered lists
+  ReuseTable* reuse = &own;       // the table in use (another thread's too), or null
 };
 
 // Evaluates `count` (0 .. kBatch) variants with nvara p-values each, v[b]
@@ -89,19 +98,14 @@ inline double combine(const double* k, int nvara, const double* v, BatchCombiner
   return bc.var[0].combined;
 }
 
-// f(i, j) = convert(k(i, j)) for every i != j < nvara (leading dimension
-// kLd; the diagonal is not written). A variant's converted matrix takes its
-// values from here: the same values the conversion gives it element by
-// element.
+// f(i, j) = convert(k(i, j)) for every i != j < nvara and f(i, i) = 1
+// (leading dimension kLd). A variant's converted matrix takes its values
+// from here: the same values the conversion gives it element by element.
 void convert_all(const double* k, int nvara, double* f);
 
 // Selection and ordering of one variant: sets x.n and fills x.sel and
 // x.selp, and for n >= 2 x.sorted and x.perm.
 void select_and_sort(int nvara, const double* v, Evaluation& x);
-
-// The lower triangle of x.p (unit diagonal) from the converted
-// correlations f of convert_all, for the n >= 2 phenotypes in x's order.
-void convert_selected(const double* f, Evaluation& x);
 
 // n minus the sum of (lambda - 1) over the eigenvalues above 1, taken in
 // the order given.

@@ -18,13 +18,14 @@ namespace kolva {
 // The phenotype correlations are converted once for the batch; each
 // variant is selected and sorted on its own. A variant whose ordered list
 // of phenotypes the reuse table holds takes M, the M(j) and the fault
-// codes from there; any other takes its converted matrix from the
-// correlations, and its whole matrix (which is also its leading block of order n)
-// and its blocks of order n-1 .. 2 join the pool of problems, counted out
-// by descending order (variants ascending within an order); the reduction
-// and the QL iteration run over the pool; then each variant takes its
-// eigenvalues and fault codes back, and M, the M(j) and the smallest
-// adjusted p-value follow.
+// codes from there; any other has its whole matrix (which is also its
+// leading block of order n) and its blocks of order n-1 .. 2 solved in the
+// pool of problems, counted out by descending order (variants ascending
+// within an order) and solved a chunk at a time: each problem's matrix is
+// picked out of the converted correlations by its variant's phenotypes,
+// reduced, iterated, and its effective number and fault code go straight
+// to its variant. Then M, the M(j) and the smallest adjusted p-value
+// follow.
 namespace {
 
 // The combined value: the smallest (M / M(a)) * p(a).
@@ -50,16 +51,31 @@ void record_faults(BatchVariant& x, const std::int32_t* code) {
   if (code[n] != 0) x.faults[x.nfaults++] = {n, 0, code[n]};
 }
 
+// Solves the `count` problems of the chunk and hands each result to its
+// variant: M for the whole matrix, else M(j), and the code.
+void solve_chunk(BatchCombiner& bc, int count, std::int32_t maxsweeps) {
+  const FastKernels& fast = fast_kernels();
+  fast.tdiag_many(count, bc.ord, bc.mats, bc.index, kLd, bc.dq, bc.eq, kFastLd);
+  fast.lrvt_many(count, bc.ord, bc.dq, bc.eq, kFastLd, bc.qfault, maxsweeps);
+  for (int q = 0; q < count; ++q) {
+    BatchVariant& x = bc.var[bc.owner[q]];
+    const int j = bc.ord[q];
+    x.code[j] = bc.qfault[q];
+    x.mj[j - 1] = effective_unsorted(j, bc.dq + q * kFastLd, x.code[j]);
+  }
+}
+
 }  // namespace
 
 void combine_batch(const double* k, int nvara, const double* const* v, int count,
                    BatchCombiner& bc, std::int32_t maxsweeps) {
-  int per_order[kLd + 1] = {};
   std::uint64_t keys[kBatch];
   bool solve[kBatch];
+  int largest = 0;  // the largest order to solve
+  ReuseTable* reuse = nullptr;
   if (count > 0) {
     convert_all(k, nvara, bc.f);
-    bc.reuse.bind(bc.f, nvara, maxsweeps);
+    if (bc.reuse && bc.reuse->bind(bc.f, nvara, maxsweeps)) reuse = bc.reuse;
   }
   for (int b = 0; b < count; ++b) {
     BatchVariant& x = bc.var[b];
@@ -70,69 +86,53 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
       x.combined = kMissing;
       continue;
     }
-    int order[kReuseMax];
-    if (x.n <= kReuseMax)
-      for (int a = 0; a < x.n; ++a) order[a] = x.sel[x.perm[a] - 1] - 1;
-    keys[b] = ReuseTable::key(order, x.n);
-    if (const ReuseEntry* e = keys[b] ? bc.reuse.find(keys[b]) : nullptr) {
-      x.m = e->m;
-      for (int j = 0; j < x.n; ++j) x.mj[j] = e->mj[j];
-      record_faults(x, e->code);
+    for (int a = 0; a < x.n; ++a) x.index[a] = x.sel[x.perm[a] - 1] - 1;
+    keys[b] = reuse ? ReuseTable::key(x.index, x.n) : 0;
+    ReuseEntry e;
+    if (keys[b] && reuse->find(keys[b], e)) {
+      x.m = e.m;
+      for (int j = 0; j < x.n; ++j) x.mj[j] = e.mj[j];
+      record_faults(x, e.code);
       x.combined = smallest_adjusted(x);
       continue;
     }
     solve[b] = true;
-    convert_selected(bc.f, x);
-    for (int j = 2; j <= x.n; ++j) ++per_order[j];
+    if (x.n > largest) largest = x.n;
   }
 
-  // Places of the orders in the pool, largest first.
-  int start[kLd + 1];
-  start[kLd] = 0;
-  for (int j = kLd - 1; j >= 2; --j) start[j] = start[j + 1] + per_order[j + 1];
-  int problems = 0;
-  {
-    int next[kLd + 1];
-    for (int j = 2; j <= kLd; ++j) next[j] = start[j];
+  // The pool, a chunk at a time.
+  int q = 0;
+  for (int j = largest; j >= 2; --j) {
     for (int b = 0; b < count; ++b) {
-      if (!solve[b]) continue;
-      BatchVariant& x = bc.var[b];
-      for (int j = 2; j <= x.n; ++j) {
-        const int q = next[j]++;
-        bc.ord[q] = j;
-        bc.mats[q] = x.p;
-        bc.where[b][j] = q;
-        ++problems;
+      if (!solve[b] || bc.var[b].n < j) continue;
+      bc.ord[q] = j;
+      bc.owner[q] = b;
+      bc.mats[q] = bc.f;
+      bc.index[q] = bc.var[b].index;
+      if (++q == BatchCombiner::kPoolChunk) {
+        solve_chunk(bc, q, maxsweeps);
+        q = 0;
       }
     }
   }
-
-  if (problems > 0) {
-    const FastKernels& fast = fast_kernels();
-    fast.tdiag_many(problems, bc.ord, bc.mats, kLd, bc.dq, bc.eq, kFastLd);
-    fast.lrvt_many(problems, bc.ord, bc.dq, bc.eq, kFastLd, bc.qfault, maxsweeps);
-  }
+  if (q > 0) solve_chunk(bc, q, maxsweeps);
 
   for (int b = 0; b < count; ++b) {
     if (!solve[b]) continue;
     BatchVariant& x = bc.var[b];
     const int n = x.n;
-    std::int32_t code[kLd + 1];
-    for (int j = 2; j <= n; ++j) code[j] = bc.qfault[bc.where[b][j]];
-    record_faults(x, code);
-    x.m = effective_unsorted(n, bc.dq + bc.where[b][n] * kFastLd, code[n]);
+    record_faults(x, x.code);
+    x.m = x.mj[n - 1];
     x.mj[0] = 1.0;  // the block of order 1 has the single eigenvalue 1
-    for (int j = 2; j < n; ++j)
-      x.mj[j - 1] = effective_unsorted(j, bc.dq + bc.where[b][j] * kFastLd, code[j]);
-    x.mj[n - 1] = x.m;
     x.combined = smallest_adjusted(x);
 
     if (keys[b]) {
-      ReuseEntry& e = bc.reuse.slot(keys[b]);
+      ReuseEntry e;
       e.key = keys[b];
       e.m = x.m;
       for (int j = 0; j < n; ++j) e.mj[j] = x.mj[j];
-      for (int j = 2; j <= n; ++j) e.code[j] = code[j];
+      for (int j = 2; j <= n; ++j) e.code[j] = x.code[j];
+      reuse->store(e);
     }
   }
 }

@@ -46,7 +46,10 @@ class Pipeline {
         slots_(static_cast<std::size_t>(workers + kSlack)),
         wake_(::eventfd(0, EFD_CLOEXEC)) {
     for (auto& s : slots_) s.batch = std::make_unique<LineBatch>();
-    for (int t = 0; t < workers; ++t) storage_.push_back(std::make_unique<LineWorker>());
+    for (int t = 0; t < workers; ++t) {
+      storage_.push_back(std::make_unique<LineWorker>());
+      storage_.back()->bc.reuse = &reuse_;
+    }
     if (wake_ < 0) return;
     in_.wake_on(wake_);
     try {
@@ -183,6 +186,7 @@ class Pipeline {
   BatchEvaluator evaluate_;
   const int lines_;
   std::vector<Slot> slots_;
+  ReuseTable reuse_{true};  // the evaluations every worker reuses
   std::vector<std::unique_ptr<LineWorker>> storage_;  // one per worker
   int wake_;
   std::thread reader_;

@@ -12,6 +12,10 @@ static_assert(maxnvara <= (1 << kPhenotypeBits));
 static_assert(kReuseMax < (1 << kCountBits));
 static_assert(kCountBits + kReuseMax * kPhenotypeBits <= 64, "a key is one 64-bit word");
 
+constexpr std::size_t kSlots = std::size_t{1} << kReuseBits;
+constexpr std::uint64_t kCountMask = (std::uint64_t{1} << kCountBits) - 1;
+constexpr auto relaxed = std::memory_order_relaxed;
+
 }  // namespace
 
 std::uint64_t ReuseTable::key(const int* order, int n) {
@@ -26,30 +30,75 @@ std::size_t ReuseTable::index(std::uint64_t key) {
   return static_cast<std::size_t>((key * 0x9e3779b97f4a7c15ull) >> (64 - kReuseBits));
 }
 
-void ReuseTable::bind(const double* f, int nvara, std::int32_t maxsweeps) {
+bool ReuseTable::same(const double* f, int nvara, std::int32_t maxsweeps) const {
   bool same = nvara == nvara_ && maxsweeps == sweeps_;
   for (int j = 0; same && j < nvara; ++j)
     same = std::memcmp(f + j * kLd, f_ + j * kLd, sizeof(double) * static_cast<std::size_t>(nvara)) == 0;
-  if (same) return;
+  return same;
+}
+
+// The bound values never change in a shared table once bound_ is set, so
+// they are compared without the lock.
+bool ReuseTable::bind(const double* f, int nvara, std::int32_t maxsweeps) {
+  if (bound_.load(std::memory_order_acquire)) {
+    if (same(f, nvara, maxsweeps)) return true;
+    if (shared_) return false;
+    bound_.store(false, relaxed);
+    if (Slot* s = slots_.load(relaxed))
+      for (std::size_t i = 0; i < kSlots; ++i) s[i].key.store(0, relaxed);
+  }
+  std::lock_guard lock(bind_mu_);
+  if (bound_.load(relaxed)) return same(f, nvara, maxsweeps);
   for (int j = 0; j < nvara; ++j)
     std::memcpy(f_ + j * kLd, f + j * kLd, sizeof(double) * static_cast<std::size_t>(nvara));
   nvara_ = nvara;
   sweeps_ = maxsweeps;
-  if (entries_)
-    for (std::size_t i = 0; i < (std::size_t{1} << kReuseBits); ++i) entries_[i].key = 0;
+  bound_.store(true, std::memory_order_release);
+  return true;
 }
 
-const ReuseEntry* ReuseTable::find(std::uint64_t key) const {
-  if (!entries_) return nullptr;
-  const ReuseEntry& e = entries_[index(key)];
-  return e.key == key ? &e : nullptr;
+// A sequence lock read: the count before and after the entry must be the
+// same even number.
+bool ReuseTable::find(std::uint64_t key, ReuseEntry& e) const {
+  const Slot* slots = slots_.load(std::memory_order_acquire);
+  if (!slots) return false;
+  const Slot& s = slots[index(key)];
+  const std::uint32_t before = s.seq.load(std::memory_order_acquire);
+  if ((before & 1) != 0 || s.key.load(relaxed) != key) return false;
+  e.key = key;
+  e.m = s.m.load(relaxed);
+  for (int j = 0; j < kReuseMax; ++j) e.mj[j] = s.mj[j].load(relaxed);
+  const std::uint64_t codes = s.codes.load(relaxed);
+  std::atomic_thread_fence(std::memory_order_acquire);
+  if (s.seq.load(relaxed) != before) return false;
+  for (int j = 2; j <= kReuseMax; ++j) e.code[j] = static_cast<std::int32_t>((codes >> (8 * (j - 2))) & 0xff);
+  return true;
 }
 
-ReuseEntry& ReuseTable::slot(std::uint64_t key) {
-  if (!entries_) {
-    entries_ = std::make_unique<ReuseEntry[]>(std::size_t{1} << kReuseBits);  // keys 0: empty
+void ReuseTable::store(const ReuseEntry& e) {
+  Slot* slots = slots_.load(std::memory_order_acquire);
+  if (!slots) {
+    std::lock_guard lock(bind_mu_);
+    slots = slots_.load(relaxed);
+    if (!slots) {
+      storage_ = std::make_unique<Slot[]>(kSlots);
+      slots = storage_.get();
+      slots_.store(slots, std::memory_order_release);
+    }
   }
-  return entries_[index(key)];
+  Slot& s = slots[index(e.key)];
+  std::uint32_t seq = s.seq.load(relaxed);
+  if ((seq & 1) != 0 || !s.seq.compare_exchange_strong(seq, seq + 1, std::memory_order_acquire, relaxed))
+    return;
+  std::atomic_thread_fence(std::memory_order_release);
+  std::uint64_t codes = 0;
+  const int n = static_cast<int>(e.key & kCountMask);
+  for (int j = 2; j <= n; ++j) codes |= static_cast<std::uint64_t>(e.code[j] & 0xff) << (8 * (j - 2));
+  s.key.store(e.key, relaxed);
+  s.m.store(e.m, relaxed);
+  for (int j = 0; j < n; ++j) s.mj[j].store(e.mj[j], relaxed);
+  s.codes.store(codes, relaxed);
+  s.seq.store(seq + 2, std::memory_order_release);
 }
 
 }  // namespace kolva

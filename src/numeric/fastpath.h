@@ -29,11 +29,14 @@ enum class Isa { baseline, avx2, avx512 };
 struct FastKernels {
   // tdiag_many: d and e of tdiag_values for `count` independent problems.
   //   order  (in)  order[q], 2 .. maxnvara: order of problem q.
-  //   a      (in)  a[q]: its matrix, leading dimension lda; only the lower
-  //                triangle of the leading order[q] block is read.
+  //   a, index, lda (in) problem q's matrix A, of which only the lower
+  //                triangle is read: A(r, c) = a[q][index[q][c] * lda +
+  //                index[q][r]] for r >= c (0-based); so a matrix of its
+  //                own with index 0, 1, ..., or rows and columns picked out
+  //                of a larger one.
   //   d, e   (out) problem q's diagonal and off-diagonal at d / e + q * ld.
-  void (*tdiag_many)(int count, const int* order, const double* const* a, int lda,
-                     double* d, double* e, int ld);
+  void (*tdiag_many)(int count, const int* order, const double* const* a,
+                     const int* const* index, int lda, double* d, double* e, int ld);
   // lrvt_many: the QL iteration of lrvt_values with at most maxsweeps
   // sweeps per eigenvalue, all but its final sort, on `count` independent
   // problems.

@@ -177,6 +177,9 @@ void check_all(const CaseSet& set, std::int32_t maxsweeps) {
   std::vector<double> d(40 * kFastLd), e(40 * kFastLd);
   std::vector<int> order(40);
   std::vector<const double*> mats(40);
+  std::vector<int> identity(kLd);
+  for (int i = 0; i < kLd; ++i) identity[i] = i;
+  const std::vector<const int*> index(40, identity.data());
   std::vector<std::int32_t> fault(40);
   int failures = 0;
   for (std::size_t b = 0; b < cases.size() && failures < 5; b += 40) {
@@ -185,7 +188,7 @@ void check_all(const CaseSet& set, std::int32_t maxsweeps) {
       order[q] = cases[b + q].n;
       mats[q] = cases[b + q].a.data();
     }
-    k.tdiag_many(count, order.data(), mats.data(), kLd, d.data(), e.data(), kFastLd);
+    k.tdiag_many(count, order.data(), mats.data(), index.data(), kLd, d.data(), e.data(), kFastLd);
     for (int q = 0; q < count; ++q) {
       const Case& c = cases[b + q];
       const Reference& r = set.refs[b + q];

@@ -22,6 +22,7 @@ void lrvt_limited(int n, double* d, double* e, double* z, std::int32_t& fault,
 
 // Working storage of the plain evaluation, fixed in size and reused.
 struct Combiner : Evaluation {
+  double p[kLd * kLd];           // converted matrix P
   double b[kLd * kLd];           // copy of a leading block
   double z[kLd * kLd];           // solver scratch
   double lam[kLd];               // eigenvalues of P
@@ -47,12 +48,12 @@ void evaluate_few_sweeps(const double* k, int nvara, const double* const* v, int
   combine_batch(k, nvara, v, count, bc, sweeps);
 }
 
-// The run's evaluation with the reuse table emptied before every batch, so
-// that every variant is solved: the evaluation without reuse.
+// The run's evaluation without the reuse table, so that every variant is
+// solved.
 template <std::int32_t sweeps>
 void evaluate_without_reuse(const double* k, int nvara, const double* const* v, int count,
                             BatchCombiner& bc) {
-  bc.reuse = ReuseTable();
+  bc.reuse = nullptr;
   combine_batch(k, nvara, v, count, bc, sweeps);
 }
 
