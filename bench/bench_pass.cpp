@@ -60,7 +60,7 @@ void BM_PassSteps(benchmark::State& state) {
   const int nvara = static_cast<int>(state.range(0));
   const int variants = static_cast<int>(state.range(1));
   Data data(nvara, variants);
-  const int lines = batch_lines(nvara);
+  const BatchBounds bounds = batch_bounds(nvara, 1);
   auto batch = std::make_unique<LineBatch>();
   auto worker = std::make_unique<LineWorker>();
   const int sink = ::open("/dev/null", O_WRONLY);
@@ -73,7 +73,7 @@ void BM_PassSteps(benchmark::State& state) {
     LineReader reader;
     for (std::int64_t first = 1; first <= variants; first += batch->count) {
       const auto t0 = Clock::now();
-      read_lines(ch.input(kPvalUnit), reader, first, variants, lines, *batch);
+      read_lines(ch.input(kPvalUnit), reader, first, variants, bounds, *batch);
       const auto t1 = Clock::now();
       evaluate_lines(data.k.data(), nvara, variants, evaluate_batch, *batch, *worker);
       const auto t2 = Clock::now();

@@ -25,13 +25,19 @@ void evaluate_batch(const double* k, int nvara, const double* const* v, int coun
   combine_batch(k, nvara, v, count, bc, mits);
 }
 
-int batch_lines(int nvara) {
+BatchBounds batch_bounds(int nvara, int slots) {
+  const std::size_t share = kInFlightBytes / static_cast<std::size_t>(slots < 1 ? 1 : slots);
   const std::size_t per_line =
       kResultBytes + kProgressBytes + kFaultBytes * (static_cast<std::size_t>(nvara) + 1);
-  std::size_t lines = kBatchOutput / per_line;
+  std::size_t lines = std::min(kBatchOutput, share) / per_line;
   if (lines > static_cast<std::size_t>(kBatchLinesMax)) lines = kBatchLinesMax;
   lines -= lines % kBatch;
-  return lines < static_cast<std::size_t>(kBatch) ? kBatch : static_cast<int>(lines);
+  return {lines < static_cast<std::size_t>(kBatch) ? kBatch : static_cast<int>(lines),
+          std::min(kBatchBytes, share)};
+}
+
+void release_long(LineBatch& b, BatchBounds bounds) {
+  if (b.text.capacity() > 4 * bounds.bytes) std::string().swap(b.text);
 }
 
 int LineBatch::failing_line() const {
@@ -40,14 +46,15 @@ int LineBatch::failing_line() const {
 }
 
 void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int32_t nsnp,
-                int lines, LineBatch& b) {
+                BatchBounds bounds, LineBatch& b) {
   b.first = first;
+  release_long(b, bounds);
   b.text.clear();
   b.start.clear();
   b.start.push_back(0);
   std::int64_t want = nsnp - first + 1;
-  if (want > lines) want = lines;
-  const Outcome o = reader.take(in, static_cast<int>(want), kBatchBytes, b.text, b.start);
+  if (want > bounds.lines) want = bounds.lines;
+  const Outcome o = reader.take(in, static_cast<int>(want), bounds.bytes, b.text, b.start);
   b.count = static_cast<int>(b.start.size()) - 1;
   b.read_failed = o != Outcome::success;
   if (b.read_failed) b.read_end = {ReadStage::line, o};

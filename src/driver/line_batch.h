@@ -31,9 +31,23 @@ void evaluate_batch(const double* k, int nvara, const double* const* v, int coun
 inline constexpr std::size_t kBatchBytes = std::size_t{1} << 18;
 inline constexpr std::size_t kBatchOutput = std::size_t{1} << 18;
 inline constexpr int kBatchLinesMax = 1024;
+// The text, and again the output, that all batches in flight may hold
+// together: with many batches in flight each is made smaller, and the
+// reader waits while the text read and not yet written passes it.
+inline constexpr std::size_t kInFlightBytes = std::size_t{8} << 20;
 
-// Lines per batch for nvara phenotypes: a multiple of kBatch.
-int batch_lines(int nvara);
+// How much one batch holds: at most `lines` lines (a multiple of kBatch)
+// and about `bytes` bytes of text.
+struct BatchBounds {
+  int lines;
+  std::size_t bytes;
+};
+
+// The bounds of each of `slots` batches in flight for nvara phenotypes.
+BatchBounds batch_bounds(int nvara, int slots);
+
+// Lines per batch for nvara phenotypes when one batch is in flight.
+inline int batch_lines(int nvara) { return batch_bounds(nvara, 1).lines; }
 
 // Where a run of records of one channel ends in a batch's text: after the
 // records of variant `line` (0-based in the batch) reach byte `end`.
@@ -80,17 +94,20 @@ struct LineWorker {
   BatchCombiner bc;
 };
 
-// Reads up to `lines` lines (and about kBatchBytes bytes) of the p-value
-// file `in`, none beyond variant nsnp, into b as variants first, first + 1,
-// ...
+// Reads lines of the p-value file `in` within the bounds, none beyond
+// variant nsnp, into b as variants first, first + 1, ...
 void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int32_t nsnp,
-                int lines, LineBatch& b);
+                BatchBounds bounds, LineBatch& b);
 
 // Splits, evaluates and formats the lines of b: result records, fault
 // records and progress records (every 10000th variant), in the bytes the
 // channels would receive. Stops at the first line that cannot be split.
 void evaluate_lines(const double* k, int nvara, std::int32_t nsnp, BatchEvaluator evaluate,
                     LineBatch& b, LineWorker& w);
+
+// A long line may have grown b's text far beyond the bounds: that memory
+// goes back.
+void release_long(LineBatch& b, BatchBounds bounds);
 
 // Writes the records of b in line order, each variant's progress record,
 // then its fault records, then its result record; at the failing line the

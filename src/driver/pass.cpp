@@ -19,14 +19,14 @@ namespace {
 // Batches read ahead of the writer, beyond one per worker.
 constexpr int kSlack = 4;
 
-void serial_pass(Channels& ch, const Control& c, const double* k, BatchEvaluator evaluate,
-                 int lines) {
+void serial_pass(Channels& ch, const Control& c, const double* k, BatchEvaluator evaluate) {
+  const BatchBounds bounds = batch_bounds(c.nvara, 1);
   FileSource& in = ch.input(kPvalUnit);
   LineReader reader;
   auto batch = std::make_unique<LineBatch>();
   auto worker = std::make_unique<LineWorker>();
   for (std::int64_t first = 1; first <= c.nsnp; first += batch->count) {
-    read_lines(in, reader, first, c.nsnp, lines, *batch);
+    read_lines(in, reader, first, c.nsnp, bounds, *batch);
     evaluate_lines(k, c.nvara, c.nsnp, evaluate, *batch, *worker);
     write_lines(ch, *batch);  // ends the run at a failing line
   }
@@ -41,9 +41,10 @@ void serial_pass(Channels& ch, const Control& c, const double* k, BatchEvaluator
 class Pipeline {
  public:
   Pipeline(FileSource& in, const Control& c, const double* k, BatchEvaluator evaluate,
-           int workers, int lines)
-      : in_(in), c_(c), k_(k), evaluate_(evaluate), lines_(lines),
+           int workers)
+      : in_(in), c_(c), k_(k), evaluate_(evaluate),
         slots_(static_cast<std::size_t>(workers + kSlack)),
+        bounds_(batch_bounds(c.nvara, workers + kSlack)),
         wake_(::eventfd(0, EFD_CLOEXEC)) {
     for (auto& s : slots_) s.batch = std::make_unique<LineBatch>();
     for (int t = 0; t < workers; ++t) {
@@ -97,9 +98,12 @@ class Pipeline {
       }
       if (s.error) std::rethrow_exception(s.error);
       write_lines(ch, *s.batch);  // ends the run at a failing line
+      const std::size_t bytes = s.batch->text.size();
+      release_long(*s.batch, bounds_);
       {
         std::lock_guard lock(mu_);
         written_ = w + 1;
+        in_flight_ -= bytes;
       }
       free_cv_.notify_one();
     }
@@ -122,11 +126,13 @@ class Pipeline {
         Slot* s;
         {
           std::unique_lock lock(mu_);
-          free_cv_.wait(lock, [&] { return closing_ || n - written_ < ring; });
+          free_cv_.wait(lock, [&] {
+            return closing_ || (n - written_ < ring && in_flight_ < kInFlightBytes);
+          });
           if (closing_) return;
           s = &slots_[n % ring];
         }
-        read_lines(in_, reader, next, c_.nsnp, lines_, *s->batch);
+        read_lines(in_, reader, next, c_.nsnp, bounds_, *s->batch);
         next += s->batch->count;
         const bool more = !s->batch->read_failed && next <= c_.nsnp;
         {
@@ -135,6 +141,7 @@ class Pipeline {
           s->error = nullptr;
           queue_.push_back(s);
           read_ = ++n;
+          in_flight_ += s->batch->text.size();
         }
         queued_cv_.notify_one();
         if (!more) break;
@@ -184,8 +191,8 @@ class Pipeline {
   const Control& c_;
   const double* k_;
   BatchEvaluator evaluate_;
-  const int lines_;
   std::vector<Slot> slots_;
+  const BatchBounds bounds_;
   ReuseTable reuse_{true};  // the evaluations every worker reuses
   std::vector<std::unique_ptr<LineWorker>> storage_;  // one per worker
   int wake_;
@@ -199,6 +206,7 @@ class Pipeline {
   std::vector<Slot*> queue_;
   std::size_t read_ = 0;     // batches read and queued
   std::size_t written_ = 0;  // batches written
+  std::size_t in_flight_ = 0;  // bytes of text read and not yet written
   bool over_ = false;        // the reader has queued its last batch
   std::exception_ptr reader_error_;
   bool closing_ = false;
@@ -208,16 +216,15 @@ class Pipeline {
 
 void variant_pass(Channels& ch, const Control& c, const double* k, int threads,
                   BatchEvaluator evaluate) {
-  const int lines = batch_lines(c.nvara);
   if (threads > kMaxThreads) threads = kMaxThreads;
   if (threads > 1 && c.nsnp >= 1) {
-    Pipeline p(ch.input(kPvalUnit), c, k, evaluate, threads, lines);
+    Pipeline p(ch.input(kPvalUnit), c, k, evaluate, threads);
     if (p.running()) {
       p.run(ch);
       return;
     }
   }
-  serial_pass(ch, c, k, evaluate, lines);
+  serial_pass(ch, c, k, evaluate);
 }
 
 }  // namespace kolva

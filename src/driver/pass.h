@@ -8,7 +8,7 @@
 namespace kolva {
 
 // Threads of the pass beyond this many are not started.
-inline constexpr int kMaxThreads = 256;
+inline constexpr int kMaxThreads = 128;
 
 // Runs the pass for variants 1 .. c.nsnp against the correlation matrix k.
 //

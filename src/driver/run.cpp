@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <malloc.h>
 #include <memory>
 #include <string>
 #include <unistd.h>
@@ -50,6 +51,10 @@ int run_process(int argc, const char* const* argv) {
   // A reader that goes away makes writes fail with EPIPE, which ends the
   // run as an input/output failure instead of killing the process.
   std::signal(SIGPIPE, SIG_IGN);
+  // Buffers of a batch's size and more (long lines) are mapped on their
+  // own, so that their memory goes back to the system when released; the
+  // allocator would otherwise raise this bound after the first release.
+  ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(kBatchBytes));
 
   const Options o = parse_options(argc, argv, std::getenv("KOLVA_THREADS"), usable_cpus());
   switch (o.action) {
