@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace kolva {
@@ -151,10 +152,35 @@ bool Channels::write_fd(int fd, std::string_view bytes, int& err) {
   return true;
 }
 
-void Channels::flush(Channel& c) {
-  if (c.out.empty() || c.broken) return;
+void Channels::flush(Channel& c, std::string_view more) {
+  if ((c.out.empty() && more.empty()) || c.broken) return;
   int err = 0;
-  bool ok = write_fd(c.fd, c.out, err);
+  bool ok = true;
+  if (more.empty()) {
+    ok = write_fd(c.fd, c.out, err);
+  } else {
+    // The buffer and `more` go out together, as if `more` had joined the
+    // buffer first.
+    const std::string_view out = c.out;
+    const std::size_t total = out.size() + more.size();
+    for (std::size_t done = 0; ok && done < total;) {
+      iovec iov[2];
+      int n = 0;
+      if (done < out.size()) {
+        iov[n++] = {const_cast<char*>(out.data() + done), out.size() - done};
+        iov[n++] = {const_cast<char*>(more.data()), more.size()};
+      } else {
+        iov[n++] = {const_cast<char*>(more.data() + (done - out.size())), total - done};
+      }
+      const ssize_t put = c.fd < 0 ? (errno = EBADF, -1) : ::writev(c.fd, iov, n);
+      if (put >= 0) {
+        done += static_cast<std::size_t>(put);
+      } else if (errno != EINTR) {
+        ok = false;
+        err = errno;
+      }
+    }
+  }
   c.out.clear();
   if (!ok) write_failure(c, err);
 }
@@ -207,10 +233,9 @@ void Channels::write_each(int unit, std::string_view text, std::size_t from,
       c.out.append(text.substr(from, ends.back() - from));
       return;
     }
-    c.out.append(text.substr(from, *full - from));
+    flush(c, text.substr(from, *full - from));
     from = *full;
     i = static_cast<std::size_t>(full - ends.begin()) + 1;
-    flush(c);
   }
 }
 

@@ -95,7 +95,8 @@ class Channels {
  private:
   struct Channel;
   Channel& connected(int unit);
-  void flush(Channel& c);
+  // Writes the buffer, and `more` after it, and empties the buffer.
+  void flush(Channel& c, std::string_view more = {});
   void put(Channel& c, std::string_view bytes);
   [[noreturn]] void write_failure(Channel& c, int err);
   void diagnose(int unit, std::string_view name, std::string_view reason);

@@ -2,6 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <span>
+#include <vector>
 #include <filesystem>
 #include <unistd.h>
 
@@ -47,6 +52,56 @@ TEST(Channel, OpenReasons) {
       EXPECT_EQ(r.reason, c.reason) << c.name;
     }
   });
+}
+
+// Records written at once go out at the flushes of records written one by
+// one: under a file size limit that refuses a flush part way, both files
+// hold the same bytes and both runs end at the same record.
+TEST(Channel, RecordsWrittenAtOnceFlushWhereOneByOneWould) {
+  TempDir dir;
+  std::string text;
+  std::vector<std::uint32_t> ends;
+  for (int i = 0; i < 5000; ++i) {
+    text.append(std::string(i < 2048 ? 62 : 20 + (i * 37) % 90, 'a' + i % 26)) += "\r\n";  // 64 bytes: a flush at a record end
+    ends.push_back(static_cast<std::uint32_t>(text.size()));
+  }
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old;
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  for (rlim_t limit : {rlim_t{200000}, rlim_t{1} << 40}) {
+    rlimit lim = old;
+    lim.rlim_cur = limit;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
+    int ended[2] = {-1, -1};  // records written before the run ended
+    in_dir(dir, [&] {
+      for (int each = 0; each < 2; ++each) {
+        Channels ch(-1, -1);
+        ASSERT_TRUE(ch.open(12, each ? "at_once" : "one_by_one", false).ok);
+        std::size_t from = 0, i = 0;
+        try {
+          for (; i < ends.size(); i += 7) {
+            const std::size_t to = std::min(i + 7, ends.size());
+            if (each)
+              ch.write_each(12, text, from, std::span(ends).subspan(i, to - i));
+            else
+              for (std::size_t k = i; k < to; ++k)
+                ch.write(12, std::string_view(text).substr(k ? ends[k - 1] : 0, ends[k] - (k ? ends[k - 1] : 0)));
+            from = ends[to - 1];
+          }
+          ch.close_all();
+        } catch (const RunEnd&) {
+          ended[each] = static_cast<int>(i);
+        }
+      }
+    });
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &old), 0);
+    EXPECT_EQ(ended[0], ended[1]) << limit;
+    EXPECT_TRUE(dir.read("at_once") == dir.read("one_by_one")) << limit;
+    if (limit == rlim_t{200000})
+      EXPECT_GE(ended[0], 0);
+    else
+      EXPECT_TRUE(dir.read("at_once") == text);
+  }
 }
 
 TEST(Channel, AFileBelongsToOneChannelHoweverItIsSpelled) {
