@@ -29,8 +29,8 @@ void evaluate_batch(const double* k, int nvara, const double* const* v, int coun
 // byte bound is a batch of its own). The line bound keeps the bytes a
 // batch can write small also when every variant reports solver faults.
 inline constexpr std::size_t kBatchBytes = std::size_t{1} << 18;
-inline constexpr std::size_t kBatchOutput = std::size_t{1} << 18;
-inline constexpr int kBatchLinesMax = 1024;
+inline constexpr std::size_t kBatchOutput = std::size_t{1} << 20;
+inline constexpr int kBatchLinesMax = 2048;
 // The text, and again the output, that all batches in flight may hold
 // together: with many batches in flight each is made smaller, and the
 // reader waits while the text read and not yet written passes it.

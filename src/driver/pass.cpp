@@ -67,6 +67,7 @@ class Pipeline {
     {
       std::lock_guard lock(mu_);
       closing_ = true;
+      reader_waits_ = false;
     }
     queued_cv_.notify_all();
     free_cv_.notify_all();
@@ -90,7 +91,9 @@ class Pipeline {
       Slot& s = slots_[w % slots_.size()];
       {
         std::unique_lock lock(mu_);
+        wanted_ = &s;
         done_cv_.wait(lock, [&] { return (w < read_ && s.done) || (over_ && w == read_); });
+        wanted_ = nullptr;
         if (w == read_) {
           if (reader_error_) std::rethrow_exception(reader_error_);
           return;
@@ -100,12 +103,15 @@ class Pipeline {
       write_lines(ch, *s.batch);  // ends the run at a failing line
       const std::size_t bytes = s.batch->text.size();
       release_long(*s.batch, bounds_);
+      bool wake = false;
       {
         std::lock_guard lock(mu_);
         written_ = w + 1;
         in_flight_ -= bytes;
+        wake = reader_waits_ && may_read(read_);
+        if (wake) reader_waits_ = false;
       }
-      free_cv_.notify_one();
+      if (wake) free_cv_.notify_one();
     }
   }
 
@@ -116,6 +122,12 @@ class Pipeline {
     std::exception_ptr error;
   };
 
+  // Whether the reader, having read `n` batches, may read on: half the
+  // ring free and the text in flight below its bound.
+  bool may_read(std::size_t n) const {
+    return n - written_ <= slots_.size() - (slots_.size() + 1) / 2 && in_flight_ < kInFlightBytes;
+  }
+
   void read() {
     LineReader reader;
     const std::size_t ring = slots_.size();
@@ -125,10 +137,13 @@ class Pipeline {
       while (next <= c_.nsnp) {
         Slot* s;
         {
+          // With the ring full the reader sleeps until half of it is free
+          // again, so that it wakes once for several batches.
           std::unique_lock lock(mu_);
-          free_cv_.wait(lock, [&] {
-            return closing_ || (n - written_ < ring && in_flight_ < kInFlightBytes);
-          });
+          if (n - written_ >= ring || in_flight_ >= kInFlightBytes) {
+            reader_waits_ = true;
+            free_cv_.wait(lock, [&] { return closing_ || !reader_waits_; });
+          }
           if (closing_) return;
           s = &slots_[n % ring];
         }
@@ -178,12 +193,14 @@ class Pipeline {
       } catch (...) {
         error = std::current_exception();
       }
+      bool wanted;
       {
         std::lock_guard lock(mu_);
         s->error = error;
         s->done = true;
+        wanted = s == wanted_;
       }
-      done_cv_.notify_one();
+      if (wanted) done_cv_.notify_one();  // the writer waits for this batch
     }
   }
 
@@ -207,6 +224,8 @@ class Pipeline {
   std::size_t read_ = 0;     // batches read and queued
   std::size_t written_ = 0;  // batches written
   std::size_t in_flight_ = 0;  // bytes of text read and not yet written
+  bool reader_waits_ = false;  // the reader sleeps until the writer wakes it
+  const Slot* wanted_ = nullptr;  // the batch the writer waits for
   bool over_ = false;        // the reader has queued its last batch
   std::exception_ptr reader_error_;
   bool closing_ = false;

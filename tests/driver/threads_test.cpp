@@ -145,23 +145,23 @@ INSTANTIATE_TEST_SUITE_P(
     Runs, Threads,
     ::testing::Values(
         // The benchmark shapes, scaled down to a few batches each.
-        Case{"p50", 50, 200}, Case{"p20", 20, 600}, Case{"p5", 5, 3000},
+        Case{"p50", 50, 200}, Case{"p20", 20, 600}, Case{"p5", 5, 6000},
         Case{"p2_progress_records", 2, 25000},
         Case{"solver_faults", 5, 1000, Damage::none, 0, Out::file, evaluate_few_sweeps<2>},
         // A line that fails first, inside a batch, at either side of a
         // batch boundary and last.
-        Case{"bad_value_first", 5, 1500, Damage::bad_value, 1, Out::file, evaluate_batch, 1},
-        Case{"short_line_first", 5, 1500, Damage::short_line, 1, Out::file, evaluate_batch, 1},
-        Case{"long_line_first", 5, 1500, Damage::long_line, 1, Out::file, evaluate_batch, 1},
-        Case{"bad_value_mid_batch", 5, 1500, Damage::bad_value, 200, Out::file, evaluate_batch, 1},
+        Case{"bad_value_first", 5, 5000, Damage::bad_value, 1, Out::file, evaluate_batch, 1},
+        Case{"short_line_first", 5, 5000, Damage::short_line, 1, Out::file, evaluate_batch, 1},
+        Case{"long_line_first", 5, 5000, Damage::long_line, 1, Out::file, evaluate_batch, 1},
+        Case{"bad_value_mid_batch", 5, 5000, Damage::bad_value, 200, Out::file, evaluate_batch, 1},
         Case{"long_line_mid_batch", 2, 3000, Damage::long_line, 777, Out::file, evaluate_batch, 1},
-        Case{"short_line_last_of_batch", 5, 1500, Damage::short_line, -1, Out::file, evaluate_batch, 1},
-        Case{"long_line_first_of_batch", 5, 1500, Damage::long_line, 0, Out::file, evaluate_batch, 1},
+        Case{"short_line_last_of_batch", 5, 5000, Damage::short_line, -1, Out::file, evaluate_batch, 1},
+        Case{"long_line_first_of_batch", 5, 5000, Damage::long_line, 0, Out::file, evaluate_batch, 1},
         Case{"bad_value_first_of_batch", 50, 300, Damage::bad_value, 0, Out::file, evaluate_batch, 1},
-        Case{"short_line_last", 5, 1500, Damage::short_line, 1500, Out::file, evaluate_batch, 1},
-        Case{"file_ends_early", 5, 1500, Damage::file_ends, 930, Out::file, evaluate_batch, 1},
+        Case{"short_line_last", 5, 5000, Damage::short_line, 5000, Out::file, evaluate_batch, 1},
+        Case{"file_ends_early", 5, 5000, Damage::file_ends, 930, Out::file, evaluate_batch, 1},
         // Writes refused.
-        Case{"result_on_full_device", 5, 1500, Damage::none, 0, Out::full_result, evaluate_batch, 2},
+        Case{"result_on_full_device", 5, 5000, Damage::none, 0, Out::full_result, evaluate_batch, 2},
         Case{"stdout_closed", 2, 25000, Damage::none, 0, Out::closed, evaluate_batch, 2},
         Case{"stdout_broken_pipe", 2, 25000, Damage::none, 0, Out::broken_pipe, evaluate_batch, 2},
         // The reader waits on a pipe that gives no more while the writer
