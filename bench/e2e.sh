@@ -18,13 +18,21 @@ all=${3:-$(nproc)}
 repeats=${REPEATS:-5}
 mkdir -p "$work"
 
-# run DIR THREADS: prints seconds and peak kB of one run.
-run() {
+# seconds DIR THREADS: the wall time of one run, timed in this shell
+# around kolva alone (no wrapper process in the time).
+seconds() {
   rm -f "$1/results.txt" "$1/kolva_log.txt"
+  cd "$1"
   local t0=$EPOCHREALTIME
-  (cd "$1" && /usr/bin/time -f '%M' -o time.txt "$build/kolva" --threads "$2" > /dev/null 2> stderr.txt)
+  "$build/kolva" --threads "$2" > /dev/null 2> stderr.txt
   local t1=$EPOCHREALTIME
-  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f ", b - a }'
+  cd - > /dev/null
+  awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f\n", b - a }'
+}
+
+# peak DIR THREADS: the peak resident memory (kB) of one run.
+peak() {
+  (cd "$1" && /usr/bin/time -f '%M' -o time.txt "$build/kolva" --threads "$2" > /dev/null 2> stderr.txt)
   cat "$1/time.txt"
 }
 
@@ -39,13 +47,13 @@ for shape in 50:2000 20:20000 5:200000 2:1000000; do
   fi
   t1=() tn=()
   for ((i = 0; i < repeats; i++)); do
-    read -r s m1 <<< "$(run "$dir" 1)"
-    t1+=("$s")
-    read -r s mn <<< "$(run "$dir" "$all")"
-    tn+=("$s")
+    t1+=("$(seconds "$dir" 1)")
+    tn+=("$(seconds "$dir" "$all")")
   done
   s1=$(printf '%s\n' "${t1[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
   sn=$(printf '%s\n' "${tn[@]}" | sort -g | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }')
+  m1=$(peak "$dir" 1)
+  mn=$(peak "$dir" "$all")
   awk -v shape="${p}x${v}" -v v="$v" -v s1="$s1" -v sn="$sn" -v m1="$m1" -v mn="$mn" 'BEGIN {
     r1 = s1 > 0 ? v / s1 : 0; rn = sn > 0 ? v / sn : 0
     printf "%-12s %10d %12.0f %12.0f %6.2fx %10d %10d\n", shape, v, r1, rn, (r1 > 0 ? rn / r1 : 0), m1, mn }'

@@ -31,6 +31,8 @@ BatchBounds batch_bounds(int nvara, int slots) {
       kResultBytes + kProgressBytes + kFaultBytes * (static_cast<std::size_t>(nvara) + 1);
   std::size_t lines = std::min(kBatchOutput, share) / per_line;
   if (lines > static_cast<std::size_t>(kBatchLinesMax)) lines = kBatchLinesMax;
+  const std::int64_t cube = std::int64_t{nvara < 1 ? 1 : nvara} * nvara * nvara;
+  if (static_cast<std::int64_t>(lines) * cube > kBatchWork) lines = static_cast<std::size_t>(kBatchWork / cube);
   lines -= lines % kBatch;
   return {lines < static_cast<std::size_t>(kBatch) ? kBatch : static_cast<int>(lines),
           std::min(kBatchBytes, share)};

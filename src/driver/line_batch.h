@@ -31,6 +31,10 @@ void evaluate_batch(const double* k, int nvara, const double* const* v, int coun
 inline constexpr std::size_t kBatchBytes = std::size_t{1} << 18;
 inline constexpr std::size_t kBatchOutput = std::size_t{1} << 20;
 inline constexpr int kBatchLinesMax = 2048;
+// Lines times nvara^3 per batch at most: the solver's work grows with the
+// cube of the phenotypes, and a batch of about a millisecond keeps the
+// workers' shares even at the end of a run without many handoffs.
+inline constexpr std::int64_t kBatchWork = 400000;
 // The text, and again the output, that all batches in flight may hold
 // together: with many batches in flight each is made smaller, and the
 // reader waits while the text read and not yet written passes it.
