@@ -13,56 +13,22 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
 #include <memory>
-#include <random>
 #include <string>
 
 #include "driver/control.h"
 #include "driver/line_batch.h"
+#include "pass_data.h"
 
 namespace {
 
 using namespace kolva;
 using Clock = std::chrono::steady_clock;
 
-// A p-value file like the generator's (6 significant digits, 3 % NA) and
-// a two-factor correlation matrix.
-struct Data {
-  std::filesystem::path dir;
-  std::vector<double> k = std::vector<double>(kLd * kLd, 0.0);
-  Data(int nvara, int variants) {
-    char tmpl[] = "/tmp/kolva-bench-pass-XXXXXX";
-    dir = ::mkdtemp(tmpl);
-    std::mt19937_64 g(5);
-    std::uniform_real_distribution<double> u(0.0, 1.0);
-    std::vector<double> l0(nvara), l1(nvara);
-    for (int i = 0; i < nvara; ++i) l0[i] = 0.3 + 0.5 * u(g), l1[i] = (i % 2 ? 0.4 : -0.2) * u(g);
-    for (int i = 0; i < nvara; ++i)
-      for (int j = 0; j < nvara; ++j)
-        k[j * kLd + i] = i == j ? 1.0 : std::round((l0[i] * l0[j] + l1[i] * l1[j]) * 1e4) / 1e4;
-    std::FILE* f = std::fopen((dir / "pvals.txt").c_str(), "w");
-    for (int v = 0; v < variants; ++v) {
-      std::fprintf(f, "%d rs%d", 1 + v % 22, 100000 + v);
-      for (int i = 0; i < nvara; ++i) {
-        if (u(g) < 0.03)
-          std::fputs(" NA", f);
-        else
-          std::fprintf(f, " %.6g", u(g));
-      }
-      std::fputc('\n', f);
-    }
-    std::fclose(f);
-  }
-  ~Data() { std::filesystem::remove_all(dir); }
-};
-
 void BM_PassSteps(benchmark::State& state) {
   const int nvara = static_cast<int>(state.range(0));
   const int variants = static_cast<int>(state.range(1));
-  Data data(nvara, variants);
+  PassData data(nvara, variants);
   const BatchBounds bounds = batch_bounds(nvara, 1);
   auto batch = std::make_unique<LineBatch>();
   auto worker = std::make_unique<LineWorker>();

@@ -46,7 +46,15 @@ void tdiag_values(int n, const double* a, double* d, double* e, double* z,
 //   e      (in/out) in: e(i) = T(i, i-1), e(1) ignored; out: scratch.
 //   fault  (out)    0 done; 1 an eigenvalue needed more than mits sweeps;
 //                   2 order below 2.
-void lrvt_values(int n, double* d, double* e, std::int32_t& fault);
+//   work   (in/out) when not null, the sweeps made, their rotations and
+//                   the rows their shifts are taken from are added to it
+//                   (for the solver's operation counts).
+struct QlWork {
+  std::int64_t sweeps = 0;
+  std::int64_t rotations = 0;
+  std::int64_t shifted = 0;
+};
+void lrvt_values(int n, double* d, double* e, std::int32_t& fault, QlWork* work = nullptr);
 
 // The final step of lrvt on the eigenvalues alone: a descending selection
 // sort in which each place takes the first-indexed largest value not yet

@@ -57,4 +57,6 @@ bool select_isa(Isa isa) {
 
 Isa selected_isa() { return selection().isa; }
 
+void use_kernels(const FastKernels* k) { selection().k = k ? k : table(selection().isa); }
+
 }  // namespace kolva

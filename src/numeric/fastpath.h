@@ -66,4 +66,8 @@ bool select_isa(Isa isa);
 
 Isa selected_isa();
 
+// Makes k the kernels in use, or with null the selected build's again. For
+// benchmarks that look into the kernels' work.
+void use_kernels(const FastKernels* k);
+
 }  // namespace kolva

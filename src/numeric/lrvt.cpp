@@ -32,7 +32,7 @@ void sort_eigenvalues(int n, double* d) {
 // shift is added back when d(l) has converged. A selection sort puts the
 // eigenvalues in descending order at the end. The eigenvectors are never
 // formed: their rotations never feed back into d or e.
-void lrvt_values(int n, double* d, double* e, std::int32_t& fault) {
+void lrvt_values(int n, double* d, double* e, std::int32_t& fault, QlWork* work) {
   auto D = [&](int i) -> double& { return d[i - 1]; };
   auto E = [&](int i) -> double& { return e[i - 1]; };
 
@@ -57,6 +57,11 @@ void lrvt_values(int n, double* d, double* e, std::int32_t& fault) {
       for (;;) {
         if (sweeps == mits) return;
         ++sweeps;
+        if (work) {
+          ++work->sweeps;
+          work->rotations += m - l;
+          work->shifted += n - l + 1;
+        }
 
         const double q = (D(l + 1) - D(l)) / (E(l) * 2.0);
         double r = std::sqrt(1.0 + q * q);
