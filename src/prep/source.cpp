@@ -6,6 +6,7 @@
 #include <isa-l/igzip_lib.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -105,10 +106,30 @@ Source::~Source() = default;
 std::size_t Source::read(char* buf, std::size_t n) {
   if (igzip_) return read_igzip(buf, n);
   if (zstd_) return read_zstd(buf, n);
-  ssize_t got = bgzf_read(bgzf_->fp, buf, n);
-  if (got < 0) throw damaged(path_, compression_);
-  if (got == 0 && no_eof_block_) throw damaged(path_, compression_, "no end-of-file block");
-  return static_cast<std::size_t>(got);
+  BGZF* fp = bgzf_->fp;
+  if (!fp->is_compressed) {
+    const ssize_t got = bgzf_read(fp, buf, n);
+    if (got < 0) throw StopError(path_ + ": cannot read: " + std::strerror(errno));
+    return static_cast<std::size_t>(got);
+  }
+  // bgzf_read fails as a whole when a later block is damaged: read block by
+  // block, so that the text before the damage is handed out first.
+  if (damaged_) throw damaged(path_, compression_);
+  std::size_t total = 0;
+  while (total < n) {
+    const int left = fp->block_length - fp->block_offset;
+    const std::size_t ask = left > 0 ? std::min(n - total, static_cast<std::size_t>(left)) : 1;
+    const ssize_t got = bgzf_read(fp, buf + total, ask);
+    if (got < 0) {
+      if (total == 0) throw damaged(path_, compression_);
+      damaged_ = true;
+      break;
+    }
+    if (got == 0) break;
+    total += static_cast<std::size_t>(got);
+  }
+  if (total == 0 && no_eof_block_) throw damaged(path_, compression_, "no end-of-file block");
+  return total;
 }
 
 // One gzip member after the other; the file must end where a member ends.

@@ -42,6 +42,7 @@ class Source {
   std::string path_;
   const char* compression_ = "plain";
   bool no_eof_block_ = false;  // bgzip without its empty last block: cut short
+  bool damaged_ = false;       // a bgzip block failed after text was handed out
   struct Bgzf;
   struct Igzip;
   struct Zstd;
