@@ -22,8 +22,6 @@ pytestmark = pytest.mark.skipif(not all(map(os.path.exists, (PREP, KOLVA, REPORT
 
 FIXTURES = {"y1": "y1.glm.linear", "y2": "y2.regenie.gz", "y3": "y3.saige.txt.bgz",
             "y4": "y4.ssf.tsv.zst"}
-PREP_OUTPUTS = {"defdims", "pvals.txt", "corr.txt", "variants.tsv.gz"}
-REPORT_OUTPUTS = {"results.tsv.gz", "summary.json", "qq.png", "manhattan.png", "report.html"}
 CORR = "y1 y2 y3 y4\n1 0.4 0.5 0.4\n0.4 1 0.3 0.3\n0.5 0.3 1 0.4\n0.4 0.3 0.4 1\n"
 # y3 follows y1 closely and y2 loosely, yet y1 and y2 are opposed: no four
 # phenotypes have these correlations.
