@@ -143,19 +143,25 @@ void run(const Options& o, const std::string& command) {
   for (std::size_t s = 0; s < k; ++s) log << " " << names[s] << " " << totals.inputs[s].present;
   log << "\n\n";
 
-  // An input that matches no other variant (another genome build, another
-  // naming of alleles) or whose p-values are all 1 (a failed analysis) has
-  // nothing to give to the combined test.
+  // An input without a single p-value, one that matches no variant of the
+  // others (another genome build, other chromosome names) or one whose
+  // p-values are all 1 (a failed analysis) has nothing to give to the
+  // combined test.
   for (std::size_t s = 0; s < k; ++s) {
     const InputTotals& t = totals.inputs[s];
     const std::string& path = o.inputs[s].path;
-    if (t.shared == 0 && readers[s]->counts().used > 0)
-      stop(at_line(path, t.present ? t.first_line : readers[s]->counts().header + 1,
-                   "none of the " + std::to_string(readers[s]->counts().used) + " variants of " +
+    const InputCounts& c = readers[s]->counts();
+    if (t.present == 0)
+      stop(at_line(path, c.lines, "not one of the " + std::to_string(c.lines - c.header) +
+                                      " lines after the header gives " + names[s] +
+                                      " a p-value (prep_log.txt counts them by kind)"));
+    if (t.shared == 0)
+      stop(at_line(path, t.first_line,
+                   "none of the " + std::to_string(c.used) + " variants of " +
                        names[s] + " matches a variant of another input by chromosome, position "
                        "and alleles; is it on the same genome build, with the same chromosome "
                        "names?"));
-    if (t.present > 0 && t.all_p_one)
+    if (t.all_p_one)
       stop(at_line(path, t.first_line,
                    "every p-value of " + names[s] + " is 1 (lines " + std::to_string(t.first_line) +
                        " to " + std::to_string(t.last_line) + "); its analysis has failed, or the " +

@@ -124,6 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
             "a.txt:2: position '1e5' is not a whole number"},
         Bad{"NegativePosition", kHead + "1\t-5\trs\tG\tA\tA\tADD\t1\t1\t1\t1\t0.5\t.\n",
             "a.txt:2: position '-5' is not a whole number"},
+        Bad{"NoPValue", kHead + row("1", 100, "NA") + row("1", 200, "."),
+            "a.txt:3: not one of the 2 lines after the header gives A a p-value"},
         Bad{"EmptyFile", "", "a.txt: empty file, no header line"},
         Bad{"MissingFile", kGood, "nofile.txt: cannot open", 1, {"-o", "out", "A=nofile.txt", "B=b.txt"}},
         Bad{"DuplicateName", kGood, "phenotype name 'A' given twice", 64, {"-o", "out", "A=a.txt", "A=b.txt"}},
