@@ -10,7 +10,8 @@ p.source { color: #555; margin-top: 0; }
 table { border-collapse: collapse; margin: 1em 0; }
 td, th { padding: 0.25em 0.8em; border-bottom: 1px solid #ddd; text-align: left; }
 thead th { border-bottom: 2px solid #999; }
-td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; }
+td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap;
+                 overflow-wrap: normal; }
 .wide { overflow-x: auto; }
 .wide td, .wide th { overflow-wrap: normal; white-space: nowrap; }
 figure { margin: 1.5em 0; }
