@@ -20,6 +20,9 @@ packages=(
   python3-scipy
   python3-matplotlib
   python3-pytest
+  chromium             # the report test opens report.html in headless Chromium
+  chromium-driver      # chromedriver: Selenium drives Chromium through it
+  python3-selenium     # the report test and tools/report_screenshot.py
   snakemake            # workflow/
   dpkg-dev             # dpkg-shlibdeps for the .deb package
   file                 # cpack's DEB generator tells executables with it

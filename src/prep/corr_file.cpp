@@ -21,6 +21,22 @@ std::string text(double v) {
 
 }  // namespace
 
+std::size_t first_dependent_row(std::vector<double> a, std::size_t k) {
+  for (std::size_t j = 0; j < k; ++j) {
+    double d = a[j * k + j] + 1e-10;
+    for (std::size_t p = 0; p < j; ++p) d -= a[j * k + p] * a[j * k + p];
+    if (!(d > 0)) return j;
+    d = std::sqrt(d);
+    a[j * k + j] = d;
+    for (std::size_t i = j + 1; i < k; ++i) {
+      double s = a[i * k + j];
+      for (std::size_t p = 0; p < j; ++p) s -= a[i * k + p] * a[j * k + p];
+      a[i * k + j] = s / d;
+    }
+  }
+  return k;
+}
+
 std::vector<double> read_corr_file(const std::string& path, const std::vector<std::string>& names) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw StopError(path + ": cannot open the correlation matrix");
@@ -51,10 +67,12 @@ std::vector<double> read_corr_file(const std::string& path, const std::vector<st
 
   const std::size_t m = head.size();
   std::vector<double> a(m * m);
+  std::vector<unsigned long long> row_line(m);
   for (std::size_t row = 0; row < m; ++row) {
     if (!next_line())
       throw StopError(path + ": " + std::to_string(row) + " rows for " + std::to_string(m) +
                       " names in the header");
+    row_line[row] = no;
     auto f = split_fields(line);
     if (f.size() == m + 1 && f[0] == head[row]) f.erase(f.begin());
     if (f.size() != m)
@@ -86,6 +104,17 @@ std::vector<double> read_corr_file(const std::string& path, const std::vector<st
   for (std::size_t i = 0; i < k; ++i)
     for (std::size_t j = 0; j < k; ++j) out[i * k + j] = a[where[i] * m + where[j]];
   for (std::size_t i = 0; i < k; ++i) out[i * k + i] = 1;
+  // No set of phenotypes has such correlations (a typing error, or a matrix
+  // put together from separate estimates); the combined test would be wrong.
+  if (const std::size_t j = first_dependent_row(out, k); j < k) {
+    std::string before;
+    for (std::size_t i = 0; i < j; ++i) before += (i ? ", " : "") + names[i];
+    throw StopError(at_line(path, row_line[where[j]],
+                            "the correlation matrix is not positive semi-definite: the "
+                            "correlations of " + names[j] + " with " + before +
+                                " contradict those among them; no set of phenotypes has such "
+                                "correlations"));
+  }
   return out;
 }
 

@@ -10,7 +10,13 @@ namespace kolva::prep {
 // blanks; a row may start with its name) and returns it reordered to
 // `names`, row-major. Stops, naming file and line, on a missing name, a
 // value that is not a number or lies outside [-1, 1], a diagonal other
-// than 1, or an asymmetric matrix.
+// than 1, an asymmetric matrix, or one (of `names`) that is not positive
+// semi-definite.
 std::vector<double> read_corr_file(const std::string& path, const std::vector<std::string>& names);
+
+// The k x k correlation matrix `a` (row-major) as a Cholesky factor of
+// a + 1e-10 I: the first row whose pivot is not positive, or k when the
+// matrix is positive semi-definite.
+std::size_t first_dependent_row(std::vector<double> a, std::size_t k);
 
 }  // namespace kolva::prep

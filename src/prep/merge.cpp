@@ -50,14 +50,20 @@ void put_number(std::string& s, std::uint64_t v) {
   s.append(buf, r.ptr);
 }
 
+bool p_is_one(std::string_view p) {
+  double v = 0;
+  auto [end, ec] = std::from_chars(p.data(), p.data() + p.size(), v);
+  return ec == std::errc() && end == p.data() + p.size() && v == 1;
+}
+
 }  // namespace
 
 MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reader>>& readers,
                          const std::filesystem::path& dir, PairSums* sums, double null_z,
                          const std::function<void(std::uint64_t)>& progress) {
   const std::size_t k = readers.size();
-  PlainWriter pvals((dir / "pvals.txt").string());
-  GzipWriter variants((dir / "variants.tsv.gz").string());
+  PlainWriter pvals((dir / ".pvals.txt.part").string());
+  GzipWriter variants((dir / ".variants.tsv.gz.part").string());
   variants.put("chrom\tpos\tid\tallele1\tallele2\tn_present\n");
 
   std::vector<Head> heads(k);
@@ -66,7 +72,7 @@ MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reade
     heads[s].point();
   }
   MergeTotals totals;
-  totals.present.assign(k, 0);
+  totals.inputs.assign(k, {});
   std::vector<char> here(k);
   std::vector<double> z(k), usable(k);
   std::string id;
@@ -83,19 +89,25 @@ MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reade
     }
     if (best == k) break;
 
-    std::size_t first_id = k, n_present = 0, n_usable = 0;
+    std::size_t first_id = k, n_here = 0, n_present = 0, n_usable = 0;
     for (std::size_t s = 0; s < k; ++s) {
       here[s] = here[s] && (s == best || compare_alleles(heads[s], heads[best]) == 0);
       z[s] = usable[s] = 0;
       if (!here[s]) continue;
+      ++n_here;
       const Rec& r = heads[s].rec();
       if (first_id == k && r.idn > 0) first_id = s;
       if (r.miss == Missing::none) {
         ++n_present;
-        ++totals.present[s];
+        InputTotals& t = totals.inputs[s];
+        if (t.present++ == 0) t.first_line = r.line;
+        t.last_line = std::max(t.last_line, r.line);
+        if (t.all_p_one) t.all_p_one = p_is_one(heads[s].block.p(r));
         if (std::abs(r.z) < null_z) z[s] = r.z, usable[s] = 1, ++n_usable;
       }
     }
+    if (n_here > 1)
+      for (std::size_t s = 0; s < k; ++s) totals.inputs[s].shared += here[s];
 
     const Head& h = heads[best];
     const Rec& m = h.rec();

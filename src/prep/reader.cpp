@@ -44,7 +44,7 @@ Reader::Reader(const std::string& path, const ColumnRoles& roles, const ZRule& z
       if (eof_) break;
       if (carry_.size() > kMaxHeld)
         throw StopError(at_line(path_, line_ + 1, "header line longer than 64 MiB"));
-      fill(carry_);
+      fill(carry_, parse_pos_);
     }
     std::size_t end = nl ? static_cast<std::size_t>(nl - carry_.data()) : carry_.size();
     if (!nl && end == parse_pos_) throw StopError(path_ + ": empty file, no header line");
@@ -62,10 +62,22 @@ Reader::Reader(const std::string& path, const ColumnRoles& roles, const ZRule& z
   counts_.lines = line_;
 }
 
-bool Reader::fill(std::vector<char>& text) {
+bool Reader::fill(std::vector<char>& text, std::size_t from) {
   const std::size_t old = text.size();
   text.resize(old + kChunk);
-  const std::size_t got = src_.read(text.data() + old, kChunk);
+  std::size_t got = 0;
+  try {
+    got = src_.read(text.data() + old, kChunk);
+  } catch (const DamagedInput& e) {
+    // The readable text ends with a whole line or inside the next one.
+    from = std::min(from, old);
+    const auto whole = static_cast<std::uint64_t>(
+        std::count(text.begin() + static_cast<std::ptrdiff_t>(from), text.begin() + static_cast<std::ptrdiff_t>(old), '\n'));
+    const bool at_end = (old == from || text[old - 1] == '\n') && line_ + whole > 0;
+    throw StopError(at_line(path_, line_ + whole + (at_end ? 0 : 1),
+                            e.detail + (at_end ? ": the readable data end with this line"
+                                               : ": the readable data end inside this line")));
+  }
   text.resize(old + got);
   if (got == 0) eof_ = true;
   return got > 0;
@@ -117,7 +129,7 @@ bool Reader::next(Block& b) {
   std::size_t group = 0;  // first record of the open position
   std::size_t group_text = 0;  // where its first line starts
   for (;;) {
-    if (!eof_) fill(b.text);
+    if (!eof_) fill(b.text, pos);
     for (;;) {
       char* base = b.text.data();
       const std::size_t size = b.text.size();

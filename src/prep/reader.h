@@ -55,7 +55,9 @@ class Reader {
   std::uint64_t lines_read() const { return lines_read_.load(std::memory_order_relaxed); }
 
  private:
-  bool fill(std::vector<char>& text);
+  // Appends the next chunk to `text`, whose lines from `from` on are not
+  // yet counted (for the line of damaged data).
+  bool fill(std::vector<char>& text, std::size_t from);
   void close_group(Block& b, std::size_t from);
   [[noreturn]] void unsorted(const Rec& r) const;
 

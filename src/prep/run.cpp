@@ -27,23 +27,6 @@ std::string g17(double v) {
   return std::string(buf, r.ptr);
 }
 
-// Cholesky of A + tiny I: false when a pivot is not positive.
-bool positive_semidefinite(std::vector<double> a, std::size_t k) {
-  for (std::size_t j = 0; j < k; ++j) {
-    double d = a[j * k + j] + 1e-10;
-    for (std::size_t p = 0; p < j; ++p) d -= a[j * k + p] * a[j * k + p];
-    if (!(d > 0)) return false;
-    d = std::sqrt(d);
-    a[j * k + j] = d;
-    for (std::size_t i = j + 1; i < k; ++i) {
-      double s = a[i * k + j];
-      for (std::size_t p = 0; p < j; ++p) s -= a[i * k + p] * a[j * k + p];
-      a[i * k + j] = s / d;
-    }
-  }
-  return true;
-}
-
 void describe_input(std::ostream& log, const Input& in, const Reader& r) {
   const InputCounts& c = r.counts();
   log << in.name << " = " << in.path << "\n  format: " << r.layout().format
@@ -63,10 +46,24 @@ void describe_input(std::ostream& log, const Input& in, const Reader& r) {
   }
 }
 
-void write_text(const std::filesystem::path& p, const std::string& s) {
-  PlainWriter w(p.string());
+// Every output is written as .NAME.part and renamed at the end, defdims
+// last: a stopped run leaves nothing half-written under a final name.
+const char* const kOutputs[] = {"pvals.txt", "variants.tsv.gz", "corr.txt", "prep_log.txt", "defdims"};
+
+std::filesystem::path part(const std::filesystem::path& dir, const std::string& name) {
+  return dir / ("." + name + ".part");
+}
+
+void write_text(const std::filesystem::path& dir, const std::string& name, const std::string& s) {
+  PlainWriter w(part(dir, name).string());
   w.put(s);
   w.close();
+}
+
+void publish(const std::filesystem::path& dir, const std::string& name) {
+  std::error_code ec;
+  std::filesystem::rename(part(dir, name), dir / name, ec);
+  if (ec) throw StopError((dir / name).string() + ": cannot write: " + ec.message());
 }
 
 }  // namespace
@@ -82,11 +79,20 @@ void run(const Options& o, const std::string& command) {
 
   std::ostringstream log;
   log << "kolva-prep " << KOLVA_VERSION << "\ncommand: " << command << "\n\n";
+  // Stops the run: no output of this run or an earlier one is left but
+  // prep_log.txt, which tells why.
   auto stop = [&](const std::string& why) {
     log << "\nSTOPPED: " << why << "\n";
-    std::ofstream(dir / "prep_log.txt") << log.str();
-    fs::remove(dir / "pvals.txt", ec);
-    fs::remove(dir / "variants.tsv.gz", ec);
+    for (const char* name : kOutputs) {
+      fs::remove(part(dir, name), ec);
+      fs::remove(dir / name, ec);
+    }
+    try {
+      write_text(dir, "prep_log.txt", log.str());
+      publish(dir, "prep_log.txt");
+    } catch (const StopError&) {
+      fs::remove(part(dir, "prep_log.txt"), ec);  // the stop itself is the message
+    }
     throw StopError(why);
   };
 
@@ -134,8 +140,33 @@ void run(const Options& o, const std::string& command) {
   log << "inputs:\n";
   for (std::size_t s = 0; s < k; ++s) describe_input(log, o.inputs[s], *readers[s]);
   log << "\nvariants in the union: " << totals.variants << "\nvariants with a p-value:";
-  for (std::size_t s = 0; s < k; ++s) log << " " << names[s] << " " << totals.present[s];
+  for (std::size_t s = 0; s < k; ++s) log << " " << names[s] << " " << totals.inputs[s].present;
   log << "\n\n";
+
+  // An input without a single p-value, one that matches no variant of the
+  // others (another genome build, other chromosome names) or one whose
+  // p-values are all 1 (a failed analysis) has nothing to give to the
+  // combined test.
+  for (std::size_t s = 0; s < k; ++s) {
+    const InputTotals& t = totals.inputs[s];
+    const std::string& path = o.inputs[s].path;
+    const InputCounts& c = readers[s]->counts();
+    if (t.present == 0)
+      stop(at_line(path, c.lines, "not one of the " + std::to_string(c.lines - c.header) +
+                                      " lines after the header gives " + names[s] +
+                                      " a p-value (prep_log.txt counts them by kind)"));
+    if (t.shared == 0)
+      stop(at_line(path, t.first_line,
+                   "none of the " + std::to_string(c.used) + " variants of " +
+                       names[s] + " matches a variant of another input by chromosome, position "
+                       "and alleles; is it on the same genome build, with the same chromosome "
+                       "names?"));
+    if (t.all_p_one)
+      stop(at_line(path, t.first_line,
+                   "every p-value of " + names[s] + " is 1 (lines " + std::to_string(t.first_line) +
+                       " to " + std::to_string(t.last_line) + "); its analysis has failed, or the " +
+                       "p column holds something else; leave " + names[s] + " out"));
+  }
 
   if (estimate) {
     corr.assign(k * k, 0);
@@ -169,14 +200,15 @@ void run(const Options& o, const std::string& command) {
   }
   log << "matrix (lower triangle, in the order " << names[0] << " ... " << names[k - 1] << "):\n"
       << ctext;
-  const bool psd = positive_semidefinite(corr, k);
+  const bool psd = first_dependent_row(corr, k) == k;
   if (!psd) log << "WARNING: the correlation matrix is not positive semi-definite\n";
 
   try {
-    write_text(dir / "corr.txt", ctext);
-    write_text(dir / "defdims", std::to_string(k) + " " + std::to_string(totals.variants) +
-                                    "\nlow\npvals.txt\ncorr.txt\nresults.txt\n");
-    write_text(dir / "prep_log.txt", log.str());
+    write_text(dir, "corr.txt", ctext);
+    write_text(dir, "defdims", std::to_string(k) + " " + std::to_string(totals.variants) +
+                                   "\nlow\npvals.txt\ncorr.txt\nresults.txt\n");
+    write_text(dir, "prep_log.txt", log.str());
+    for (const char* name : kOutputs) publish(dir, name);
   } catch (const StopError& e) {
     stop(e.what());
   }

@@ -6,6 +6,7 @@
 #include <isa-l/igzip_lib.h>
 #include <zstd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -24,8 +25,8 @@ bool plain_gzip(const unsigned char* h, ssize_t n) {
   return !(n >= 14 && (h[3] & 4) && h[12] == 'B' && h[13] == 'C');
 }
 
-std::string damaged(const std::string& path, const char* kind, const std::string& why = {}) {
-  return path + ": " + kind + " data damaged or truncated" + (why.empty() ? "" : " (" + why + ")");
+DamagedInput damaged(const std::string& path, const char* kind, const std::string& why = {}) {
+  return DamagedInput(path, std::string(kind) + " data damaged or truncated" + (why.empty() ? "" : " (" + why + ")"));
 }
 
 }  // namespace
@@ -96,9 +97,8 @@ Source::Source(const std::string& path) : path_(path) {
   }
   compression_ = !bgzf_->fp->is_compressed ? "plain" : bgzf_->fp->is_gzip ? "gzip" : "bgzip";
   // A bgzip file cut at a block boundary is told by its missing last block
-  // (a pipe cannot be checked).
-  if (std::string_view(compression_) == "bgzip" && bgzf_check_EOF(bgzf_->fp) == 0)
-    throw StopError(damaged(path, compression_, "no end-of-file block"));
+  // (a pipe cannot be checked); reported where the data end.
+  no_eof_block_ = std::string_view(compression_) == "bgzip" && bgzf_check_EOF(bgzf_->fp) == 0;
 }
 
 Source::~Source() = default;
@@ -106,9 +106,30 @@ Source::~Source() = default;
 std::size_t Source::read(char* buf, std::size_t n) {
   if (igzip_) return read_igzip(buf, n);
   if (zstd_) return read_zstd(buf, n);
-  ssize_t got = bgzf_read(bgzf_->fp, buf, n);
-  if (got < 0) throw StopError(damaged(path_, compression_));
-  return static_cast<std::size_t>(got);
+  BGZF* fp = bgzf_->fp;
+  if (!fp->is_compressed) {
+    const ssize_t got = bgzf_read(fp, buf, n);
+    if (got < 0) throw StopError(path_ + ": cannot read: " + std::strerror(errno));
+    return static_cast<std::size_t>(got);
+  }
+  // bgzf_read fails as a whole when a later block is damaged: read block by
+  // block, so that the text before the damage is handed out first.
+  if (damaged_) throw damaged(path_, compression_);
+  std::size_t total = 0;
+  while (total < n) {
+    const int left = fp->block_length - fp->block_offset;
+    const std::size_t ask = left > 0 ? std::min(n - total, static_cast<std::size_t>(left)) : 1;
+    const ssize_t got = bgzf_read(fp, buf + total, ask);
+    if (got < 0) {
+      if (total == 0) throw damaged(path_, compression_);
+      damaged_ = true;
+      break;
+    }
+    if (got == 0) break;
+    total += static_cast<std::size_t>(got);
+  }
+  if (total == 0 && no_eof_block_) throw damaged(path_, compression_, "no end-of-file block");
+  return total;
 }
 
 // One gzip member after the other; the file must end where a member ends.
@@ -120,7 +141,7 @@ std::size_t Source::read_igzip(char* buf, std::size_t n) {
   while (st.avail_out == n) {
     if (st.avail_in == 0 && !g.eof) {
       const ssize_t got = hread(g.fp, g.in.data(), g.in.size());
-      if (got < 0) throw StopError(damaged(path_, "gzip", std::strerror(errno)));
+      if (got < 0) throw damaged(path_, "gzip", std::strerror(errno));
       if (got == 0) g.eof = true;
       st.next_in = g.in.data();
       st.avail_in = static_cast<std::uint32_t>(got);
@@ -139,9 +160,9 @@ std::size_t Source::read_igzip(char* buf, std::size_t n) {
       st.next_out = reinterpret_cast<std::uint8_t*>(buf);
       st.avail_out = static_cast<std::uint32_t>(n);
     }
-    if (st.avail_in == 0 && g.eof) throw StopError(damaged(path_, "gzip", "unexpected end of file"));
+    if (st.avail_in == 0 && g.eof) throw damaged(path_, "gzip", "unexpected end of file");
     const int r = isal_inflate(&st);
-    if (r < 0) throw StopError(damaged(path_, "gzip", r == ISAL_INCORRECT_CHECKSUM ? "checksum mismatch" : "invalid data"));
+    if (r < 0) throw damaged(path_, "gzip", r == ISAL_INCORRECT_CHECKSUM ? "checksum mismatch" : "invalid data");
   }
   return n - st.avail_out;
 }
@@ -152,16 +173,16 @@ std::size_t Source::read_zstd(char* buf, std::size_t n) {
   while (ob.pos == 0) {
     if (z.ib.pos == z.ib.size && !z.eof) {
       ssize_t got = hread(z.fp, z.in.data(), z.in.size());
-      if (got < 0) throw StopError(damaged(path_, "zstd", std::strerror(errno)));
+      if (got < 0) throw damaged(path_, "zstd", std::strerror(errno));
       if (got == 0) z.eof = true;
       else z.ib = ZSTD_inBuffer{z.in.data(), static_cast<std::size_t>(got), 0};
     }
     if (z.ib.pos == z.ib.size && z.eof && z.last == 0) return 0;
     const std::size_t r = ZSTD_decompressStream(z.ctx, &ob, &z.ib);
-    if (ZSTD_isError(r)) throw StopError(damaged(path_, "zstd", ZSTD_getErrorName(r)));
+    if (ZSTD_isError(r)) throw damaged(path_, "zstd", ZSTD_getErrorName(r));
     z.last = r;
     if (ob.pos == 0 && z.ib.pos == z.ib.size && z.eof)
-      throw StopError(damaged(path_, "zstd", "the last frame is cut short"));
+      throw damaged(path_, "zstd", "the last frame is cut short");
   }
   return ob.pos;
 }

@@ -10,7 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "prep/error.h"
+
 namespace kolva::prep {
+
+// Damaged or truncated compressed data; the reader adds the line it was in.
+struct DamagedInput : StopError {
+  DamagedInput(const std::string& path, const std::string& detail)
+      : StopError(path + ": " + detail), detail(detail) {}
+  std::string detail;
+};
 
 class Source {
  public:
@@ -20,8 +29,8 @@ class Source {
   Source(const Source&) = delete;
   Source& operator=(const Source&) = delete;
 
-  // Reads up to n bytes; 0 at the end. Throws StopError (naming the file)
-  // on a read failure or damaged / truncated compressed data.
+  // Reads up to n bytes; 0 at the end. Throws DamagedInput on damaged or
+  // truncated compressed data, StopError (naming the file) on a read failure.
   std::size_t read(char* buf, std::size_t n);
 
   const char* compression() const { return compression_; }
@@ -32,6 +41,8 @@ class Source {
 
   std::string path_;
   const char* compression_ = "plain";
+  bool no_eof_block_ = false;  // bgzip without its empty last block: cut short
+  bool damaged_ = false;       // a bgzip block failed after text was handed out
   struct Bgzf;
   struct Igzip;
   struct Zstd;

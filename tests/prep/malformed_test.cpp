@@ -1,6 +1,6 @@
 // A catalogue of bad command lines and damaged inputs: each run ends with
 // its status and a message naming the problem (file and line where there
-// is one), and leaves no defdims behind.
+// is one), and leaves no output behind, whole or in part.
 #include <gtest/gtest.h>
 #include <htslib/bgzf.h>
 #include <zlib.h>
@@ -82,7 +82,9 @@ TEST_P(Malformed, StopsWithItsMessage) {
     EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
   }
-  EXPECT_FALSE(dir.exists("out/defdims"));
+  for (const char* name : {"defdims", "pvals.txt", "corr.txt", "variants.tsv.gz", ".pvals.txt.part",
+                           ".variants.tsv.gz.part", ".corr.txt.part", ".defdims.part"})
+    EXPECT_FALSE(dir.exists(std::string("out/") + name)) << name;
 }
 
 std::vector<std::string> with(std::vector<std::string> args, std::initializer_list<std::string> more) {
@@ -104,12 +106,13 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"UnsortedChromosome", kHead + row("2", 1) + row("1", 5), "a.txt:3: not sorted: chromosome 1"},
         Bad{"XBefore22", kHead + row("X", 1) + row("22", 5),
             "chromosome 22 position 5 comes after chromosome X"},
-        Bad{"TruncatedGzip", cut(gz(kLong), 4000), "a.txt: gzip data damaged or truncated"},
+        Bad{"TruncatedGzip", cut(gz(kLong), 4000), "gzip data damaged or truncated (unexpected end of file): the readable data end inside this line"},
         Bad{"DamagedGzip", [] { auto s = gz(kLong); for (int i = 0; i < 64; ++i) s[200 + i] ^= 0x5a; return s; }(),
-            "a.txt: gzip data damaged or truncated"},
-        Bad{"GzipTrailerCut", cut(gz(kLong), 4), "a.txt: gzip data damaged or truncated"},
-        Bad{"BgzipWithoutEndBlock", cut(bgz(kLong), 28), "a.txt: bgzip data damaged or truncated (no end-of-file block)"},
-        Bad{"TruncatedZstd", cut(zst(kLong), 100), "a.txt: zstd data damaged or truncated"},
+            "a.txt:1: gzip data damaged or truncated (invalid data)"},
+        Bad{"GzipTrailerCut", cut(gz(kLong), 4),
+            "a.txt:3001: gzip data damaged or truncated (unexpected end of file): the readable data end with this line"},
+        Bad{"BgzipWithoutEndBlock", cut(bgz(kLong), 28), "a.txt:3001: bgzip data damaged or truncated (no end-of-file block)"},
+        Bad{"TruncatedZstd", cut(zst(kLong), 100), "zstd data damaged or truncated (the last frame is cut short): the readable data end inside"},
         Bad{"UnknownHeader", "CHR BP SNP A1 A2 P\n1 1 r A G 0.5\n", "a.txt:1: header not recognised"},
         Bad{"MissingColumn", "CHROM GENPOS ID ALLELE0 ALLELE1 BETA\n1 1 r A G 0.1\n",
             "a.txt:1: REGENIE step 2 header without column P or LOG10P"},
@@ -121,6 +124,8 @@ INSTANTIATE_TEST_SUITE_P(
             "a.txt:2: position '1e5' is not a whole number"},
         Bad{"NegativePosition", kHead + "1\t-5\trs\tG\tA\tA\tADD\t1\t1\t1\t1\t0.5\t.\n",
             "a.txt:2: position '-5' is not a whole number"},
+        Bad{"NoPValue", kHead + row("1", 100, "NA") + row("1", 200, "."),
+            "a.txt:3: not one of the 2 lines after the header gives A a p-value"},
         Bad{"EmptyFile", "", "a.txt: empty file, no header line"},
         Bad{"MissingFile", kGood, "nofile.txt: cannot open", 1, {"-o", "out", "A=nofile.txt", "B=b.txt"}},
         Bad{"DuplicateName", kGood, "phenotype name 'A' given twice", 64, {"-o", "out", "A=a.txt", "A=b.txt"}},

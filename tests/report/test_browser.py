@@ -1,0 +1,133 @@
+"""The example's report.html in headless Chromium (driven by Selenium)."""
+import base64
+import json
+import os
+import shutil
+import subprocess
+
+import pytest
+from conftest import SOURCE
+
+LAUNCHER = os.environ.get("KOLVA_REPORT", os.path.join(SOURCE, "build", "kolva-report"))
+KOLVA = os.environ.get("KOLVA_BIN", os.path.join(SOURCE, "build", "kolva"))
+CHROMEDRIVER = "/usr/bin/chromedriver"
+pytestmark = pytest.mark.skipif(not os.path.exists(LAUNCHER) or not os.path.exists(KOLVA),
+                                reason="the launcher and kolva are made by the build")
+
+
+def start_chromium():
+    """A headless Chromium that logs the network, or a skip saying why not."""
+    try:
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+    except ImportError as e:
+        pytest.skip(f"Selenium is missing ({e}); tools/setup.sh installs python3-selenium")
+    opts = webdriver.ChromeOptions()
+    for arg in ("--headless=new", "--disable-gpu", "--window-size=1400,1000",
+                "--hide-scrollbars", "--disable-dev-shm-usage"):
+        opts.add_argument(arg)
+    if os.geteuid() == 0:
+        opts.add_argument("--no-sandbox")  # Chromium refuses its sandbox to root
+    opts.set_capability("goog:loggingPrefs", {"performance": "ALL"})
+    try:
+        return webdriver.Chrome(service=Service(CHROMEDRIVER), options=opts)
+    except Exception as e:  # no chromium, no driver, no display libraries ...
+        pytest.skip(f"Chromium cannot start: {str(e).strip().splitlines()[0]}")
+
+
+@pytest.fixture(scope="module")
+def page(tmp_path_factory):
+    """The example run, its report, and a browser that has opened it."""
+    d = tmp_path_factory.mktemp("example")
+    for name in os.listdir(os.path.join(SOURCE, "examples")):
+        shutil.copy(os.path.join(SOURCE, "examples", name), d)
+    subprocess.run([KOLVA], cwd=d, check=True, capture_output=True)
+    subprocess.run([LAUNCHER, "results.txt"], cwd=d, check=True, capture_output=True)
+    driver = start_chromium()
+    try:
+        driver.get((d / "report.html").as_uri())
+        yield driver, json.loads((d / "summary.json").read_text())
+    finally:
+        driver.quit()
+
+
+def test_renders_both_plots_at_their_natural_size(page):
+    driver, _ = page
+    assert driver.title == "Kolva report: results.txt"
+    imgs = driver.execute_script("""return [...document.images].map(i => {
+        const r = i.getBoundingClientRect(), s = getComputedStyle(i);
+        return {alt: i.alt, done: i.complete, nw: i.naturalWidth, nh: i.naturalHeight,
+                w: r.width - i.clientLeft * 2, h: r.height - i.clientTop * 2,
+                shown: s.display !== 'none' && s.visibility === 'visible' && s.opacity === '1'};
+    })""")
+    assert [i["alt"].split(":")[0] for i in imgs] == ["QQ plot", "Manhattan plot"]
+    assert [(i["nw"], i["nh"]) for i in imgs] == [(520, 520), (1200, 450)]
+    for i in imgs:
+        assert i["done"] and i["shown"] and len(i["alt"]) > 40, i
+        assert (i["w"], i["h"]) == (i["nw"], i["nh"]), i  # not scaled on a 1400 px window
+
+
+def test_makes_no_network_request(page):
+    driver, _ = page
+    # Every resource the page asked for, from the performance API and from
+    # the DevTools network log: only the page itself.
+    assert driver.execute_script("return performance.getEntriesByType('resource').length") == 0
+    urls = {json.loads(e["message"])["message"]["params"]["request"]["url"]
+            for e in driver.get_log("performance")
+            if '"Network.requestWillBeSent"' in e["message"]}
+    assert all(u.startswith(("file://", "data:")) for u in urls), urls
+    # The page's policy refuses remote loads: an image from elsewhere is
+    # blocked before any request.
+    blocked = driver.execute_async_script("""const done = arguments[0];
+        document.addEventListener('securitypolicyviolation', e => done(e.blockedURI));
+        const i = new Image(); i.src = 'https://example.invalid/x.png';
+        setTimeout(() => done(null), 2000);""")
+    assert blocked == "https://example.invalid/x.png"
+
+
+def test_shows_the_numbers_of_summary_json(page):
+    driver, s = page
+    shown = driver.execute_script("""const o = {};
+        for (const tr of document.querySelectorAll('table.summary tr'))
+            o[tr.dataset.key] = tr.querySelector('td').textContent;
+        return o""")
+    lam = s["lambda_gc"]
+    assert shown == {
+        **{k: f"{s[k]:,}" for k in ("variants", "tested", "fewer_than_two_present",
+                                     "p_asterisks", "p_not_a_number", "p_above_1",
+                                     "below_5e-8", "below_1e-5")},
+        "lambda_gc": f"{lam:.4f}", "smallest_p": f"{s['smallest_p']:.3g}"}
+    assert float(shown["lambda_gc"]) == pytest.approx(lam, abs=5e-5)
+    top = driver.execute_script("""return [...document.querySelectorAll('table.top tbody tr')]
+        .map(tr => [...tr.cells].map(c => c.textContent))""")
+    heads = driver.execute_script("""return [...document.querySelectorAll('table.top thead th')]
+        .map(th => th.textContent)""")
+    assert heads == ["#", "chrom", "pos", "id", "present", "p"]
+    assert [(c, int(p.replace(",", "")), i, int(n), float(pv)) for _, c, p, i, n, pv in top] == \
+        [(t["chrom"], t["pos"], t["id"], t["n_present"], pytest.approx(t["p"], rel=5e-3))
+         for t in s["top"]]
+
+
+@pytest.mark.parametrize("media, width", [("screen", 360), ("print", 700)])
+def test_fits_a_narrow_window_and_paper(page, media, width):
+    driver, _ = page
+    driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": media})
+    driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
+                           {"width": width, "height": 800, "deviceScaleFactor": 1,
+                            "mobile": False})
+    try:
+        fit = driver.execute_script("""const root = document.documentElement;
+            return {page: root.scrollWidth - root.clientWidth,
+                    imgs: [...document.images].map(i => i.getBoundingClientRect().right)
+                          .every(r => r <= root.clientWidth)}""")
+        assert fit == {"page": 0, "imgs": True}
+    finally:
+        driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
+        driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": ""})
+
+
+def test_prints_to_pdf(page):
+    driver, _ = page
+    pdf = base64.b64decode(driver.execute_cdp_cmd(
+        "Page.printToPDF", {"paperWidth": 8.27, "paperHeight": 11.69})["data"])
+    assert pdf.startswith(b"%PDF-") and len(pdf) > 50_000  # the text and both plots
