@@ -96,9 +96,11 @@ for x in gz bgz zst; do
     done > /dev/null' _ "$@"
 done
 
+# A stage that fails stops the bench with its messages.
 timed kolva-prep "$build/kolva-prep" -o "$work/run" --threads "$threads" --quiet "${pairs[@]}" \
-  2> "$work/prep_stderr.txt"
-(cd "$work/run" && timed kolva "$build/kolva" --threads "$threads" > "$work/run/kolva_stdout.txt" 2> "$work/run/kolva_stderr.txt")
+  2> "$work/prep_stderr.txt" || { cat "$work/prep_stderr.txt" >&2; exit 1; }
+(cd "$work/run" && timed kolva "$build/kolva" --threads "$threads" > kolva_stdout.txt 2> kolva_stderr.txt) ||
+  { cat "$work/run/kolva_stderr.txt" >&2; exit 1; }
 timed kolva-report "$build/kolva-report" --map "$work/run/variants.tsv.gz" -o "$work/report" \
   "$work/run/results.txt" > /dev/null
 load1=$(cut -d' ' -f1-3 /proc/loadavg)
