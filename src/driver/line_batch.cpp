@@ -50,7 +50,6 @@ int LineBatch::failing_line() const {
 void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int32_t nsnp,
                 BatchBounds bounds, LineBatch& b) {
   b.first = first;
-  release_long(b, bounds);
   b.text.clear();
   b.start.clear();
   b.start.push_back(0);

@@ -29,6 +29,7 @@ void serial_pass(Channels& ch, const Control& c, const double* k, BatchEvaluator
     read_lines(in, reader, first, c.nsnp, bounds, *batch);
     evaluate_lines(k, c.nvara, c.nsnp, evaluate, *batch, *worker);
     write_lines(ch, *batch);  // ends the run at a failing line
+    release_long(*batch, bounds);
   }
 }
 

@@ -23,7 +23,7 @@ std::string text(double v) {
 
 std::size_t first_dependent_row(std::vector<double> a, std::size_t k) {
   for (std::size_t j = 0; j < k; ++j) {
-    double d = a[j * k + j] + 1e-10;
+    double d = a[j * k + j] + kPsdSlack;
     for (std::size_t p = 0; p < j; ++p) d -= a[j * k + p] * a[j * k + p];
     if (!(d > 0)) return j;
     d = std::sqrt(d);

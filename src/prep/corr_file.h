@@ -14,9 +14,13 @@ namespace kolva::prep {
 // semi-definite.
 std::vector<double> read_corr_file(const std::string& path, const std::vector<std::string>& names);
 
+// What is added to the diagonal before the Cholesky factorisation, so that
+// a matrix that is semi-definite only up to rounding passes.
+inline constexpr double kPsdSlack = 1e-10;
+
 // The k x k correlation matrix `a` (row-major) as a Cholesky factor of
-// a + 1e-10 I: the first row whose pivot is not positive, or k when the
-// matrix is positive semi-definite.
+// a + kPsdSlack I: the first row whose pivot is not positive, or k when
+// the matrix is positive semi-definite.
 std::size_t first_dependent_row(std::vector<double> a, std::size_t k);
 
 }  // namespace kolva::prep
