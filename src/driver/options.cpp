@@ -1,7 +1,5 @@
 #include "driver/options.h"
 
-#include <sched.h>
-
 #include <charconv>
 #include <string_view>
 
@@ -64,15 +62,6 @@ Options parse_options(int argc, const char* const* argv, const char* env_threads
     return bad(std::string("KOLVA_THREADS must be a whole number of at least 1, not '") +
                env_threads + "'");
   return o;
-}
-
-int usable_cpus() {
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0) {
-    const int n = CPU_COUNT(&set);
-    if (n > 0) return n;
-  }
-  return 1;
 }
 
 const char* usage_text() {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "common/cpus.h"
+
 namespace kolva {
 
 struct Options {
@@ -17,10 +19,6 @@ struct Options {
 // (or --threads=N) if given, else the environment's KOLVA_THREADS
 // (env_threads, null when unset), else `cpus`.
 Options parse_options(int argc, const char* const* argv, const char* env_threads, int cpus);
-
-// The number of CPUs this process may run on (its affinity mask, so that a
-// cluster job's CPU set is respected); at least 1.
-int usable_cpus();
 
 // What --help prints, and what --version prints (line end included).
 const char* usage_text();

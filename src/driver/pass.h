@@ -2,13 +2,11 @@
 // p-value file, on one thread or as a pipeline over several.
 #pragma once
 
+#include "common/cpus.h"
 #include "driver/control.h"
 #include "driver/line_batch.h"
 
 namespace kolva {
-
-// Threads of the pass beyond this many are not started.
-inline constexpr int kMaxThreads = 128;
 
 // Runs the pass for variants 1 .. c.nsnp against the correlation matrix k.
 //

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <set>
 #include <string_view>
-#include <thread>
 
+#include "common/cpus.h"
 #include "prep/error.h"
 
 namespace kolva::prep {
@@ -26,7 +26,8 @@ const char* const kUsage =
     "                   without it the correlation is estimated from the z-scores\n"
     "                   of null variants\n"
     "  --null-z Z       null variants for the estimate: |z| < Z in both (default 2)\n"
-    "  --threads N      threads reading the inputs (default: the processors)\n"
+    "  --threads N      threads reading the inputs (default: the CPUs this process\n"
+    "                   may use)\n"
     "  --columns ROLES  column names of files in no known format, e.g.\n"
     "                   chrom=CHR,pos=BP,id=SNP,effect=A1,other=A2,p=P,beta=BETA\n"
     "                   (roles: chrom pos id effect other p|log10p beta|or|z)\n"
@@ -54,7 +55,7 @@ bool number(std::string_view s, T& v) {
 
 Options parse_options(int argc, char** argv) {
   Options o;
-  o.threads = std::max(1u, std::thread::hardware_concurrency());
+  o.threads = static_cast<unsigned>(usable_cpus());
   std::set<std::string> names;
   for (int i = 1; i < argc; ++i) {
     std::string_view a = argv[i];
