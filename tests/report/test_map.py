@@ -1,4 +1,7 @@
 import gzip
+import os
+
+import pytest
 
 from conftest import record
 from kolva_report import mapfile, records, table
@@ -30,3 +33,16 @@ def test_map_lines_checked_against_records_and_joined_to_the_p_column(tmp_path):
     p = ["0.250000000000000E-02", "0.250000000000000E-02", "NA", "0.250000000000000E-02"]
     assert table.rows_from_map(m, rec).decode().splitlines() == [
         "\t".join(map(str, v)) + "\t" + q for v, q in zip(VARIANTS, p)]
+
+
+def test_a_map_refused_at_its_header_is_closed(tmp_path):
+    open_fds = lambda: len(os.listdir("/proc/self/fd"))  # noqa: E731
+    for name, data in (("plain.tsv", b"chrom\tpos\n"), ("empty.tsv", b""),
+                       ("bad.tsv.gz", gzip.compress(b"chrom pos id\n"))):
+        path = tmp_path / name
+        path.write_bytes(data)
+        before = open_fds()
+        with pytest.raises(records.FormatError) as refused:
+            mapfile.MapReader(str(path))
+        assert open_fds() == before, name  # also while its traceback lives
+        del refused

@@ -64,18 +64,22 @@ class MapReader:
     def __init__(self, path):
         self.path = path
         raw = open(path, "rb")
-        gz = raw.read(2) == b"\x1f\x8b"
-        raw.seek(0)
-        self.f = gzip.GzipFile(fileobj=raw) if gz else raw
         self._raw = raw
-        self.buf = b""
-        self.lines = 0  # lines given out so far, the header included
-        header, got = self._take(1)
-        if not got:
-            raise FormatError(path, 1, "empty file; a variant map starts with a header line")
-        if header.count(b"\t") != FIELDS - 1:
-            raise FormatError(path, 1, "the header does not have 6 tab-separated fields "
-                                       "(chrom, pos, id, allele1, allele2, n_present)")
+        try:
+            gz = raw.read(2) == b"\x1f\x8b"
+            raw.seek(0)
+            self.f = gzip.GzipFile(fileobj=raw) if gz else raw
+            self.buf = b""
+            self.lines = 0  # lines given out so far, the header included
+            header, got = self._take(1)
+            if not got:
+                raise FormatError(path, 1, "empty file; a variant map starts with a header line")
+            if header.count(b"\t") != FIELDS - 1:
+                raise FormatError(path, 1, "the header does not have 6 tab-separated fields "
+                                           "(chrom, pos, id, allele1, allele2, n_present)")
+        except BaseException:
+            raw.close()  # a refused map leaves no file open
+            raise
 
     def close(self):
         self.f.close()
