@@ -26,6 +26,18 @@ packages=(
   snakemake            # workflow/
   dpkg-dev             # dpkg-shlibdeps for the .deb package
   file                 # cpack's DEB generator tells executables with it
+  python3-dev          # the kolva Python module (pybind11)
+  pybind11-dev
+  python3-pybind11
+  python3-pandas       # the module takes data frames; its tests
+  r-base-dev           # the kolva R package (Rcpp), R CMD check
+  r-cran-rcpp
+  r-cran-testthat
+  r-cran-data.table    # the R example in the README
+  python3-flake8       # lint of kolva-report and the module
+  python3-mypy
+  shellcheck           # lint of the scripts
+  clang-format-14      # the C++ layout (.clang-format)
 )
 
 missing=()

@@ -48,7 +48,8 @@ void describe_input(std::ostream& log, const Input& in, const Reader& r) {
 
 // Every output is written as .NAME.part and renamed at the end, defdims
 // last: a stopped run leaves nothing half-written under a final name.
-const char* const kOutputs[] = {"pvals.txt", "variants.tsv.gz", "corr.txt", "prep_log.txt", "defdims"};
+const char* const kOutputs[] = {"pvals.txt",    "variants.tsv.gz", "corr.txt",
+                                "phenotypes.txt", "prep_log.txt",  "defdims"};
 
 std::filesystem::path part(const std::filesystem::path& dir, const std::string& name) {
   return dir / ("." + name + ".part");
@@ -205,6 +206,9 @@ void run(const Options& o, const std::string& command) {
 
   try {
     write_text(dir, "corr.txt", ctext);
+    std::string ntext;
+    for (const auto& name : names) ntext += name + "\n";
+    write_text(dir, "phenotypes.txt", ntext);
     write_text(dir, "defdims", std::to_string(k) + " " + std::to_string(totals.variants) +
                                    "\nlow\npvals.txt\ncorr.txt\nresults.txt\n");
     write_text(dir, "prep_log.txt", log.str());

@@ -168,6 +168,7 @@ TEST(Prep, GivenCorrelationIsReordered) {
   const RunResult r = run_prep(dir, {"-o", "run", "--quiet", "--corr", "c.txt", "p=" + f, "q=" + f});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(dir.read("run/corr.txt"), "1\n0.10000000000000001 1\n");
+  EXPECT_EQ(dir.read("run/phenotypes.txt"), "p\nq\n");
 }
 
 TEST(Prep, HelpAndVersion) {
