@@ -1,6 +1,5 @@
 #include "driver/options.h"
 
-#include <charconv>
 #include <string_view>
 
 #ifndef KOLVA_VERSION
@@ -10,13 +9,6 @@
 namespace kolva {
 
 namespace {
-
-// A thread count: a whole number from 1 up; false otherwise.
-bool parse_count(std::string_view s, int& n) {
-  const char* end = s.data() + s.size();
-  auto r = std::from_chars(s.data(), end, n);
-  return r.ec == std::errc() && r.ptr == end && n >= 1;
-}
 
 Options bad(std::string problem) {
   Options o;
@@ -51,14 +43,14 @@ Options parse_options(int argc, const char* const* argv, const char* env_threads
     } else {
       return bad("unexpected argument '" + std::string(a) + "'");
     }
-    if (!parse_count(value, o.threads))
+    if (!parse_thread_count(value, o.threads))
       return bad("option '--threads' needs a whole number of at least 1, not '" +
                  std::string(value) + "'");
     given = true;
   }
   if (given) return o;
   o.threads = cpus;
-  if (env_threads != nullptr && !parse_count(env_threads, o.threads))
+  if (env_threads != nullptr && !parse_thread_count(env_threads, o.threads))
     return bad(std::string("KOLVA_THREADS must be a whole number of at least 1, not '") +
                env_threads + "'");
   return o;

@@ -56,7 +56,7 @@ int run_process(int argc, const char* const* argv) {
   // allocator would otherwise raise this bound after the first release.
   ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(kBatchBytes));
 
-  const Options o = parse_options(argc, argv, std::getenv("KOLVA_THREADS"), usable_cpus());
+  const Options o = parse_options(argc, argv, std::getenv(kThreadsEnv), usable_cpus());
   switch (o.action) {
     case Options::Action::help:
       return write_all(1, usage_text()) ? 0 : 2;
