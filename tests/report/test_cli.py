@@ -42,17 +42,17 @@ MAP = [f"1\t{100 * i}\trs{i}\tA\tG\t2\n" for i in range(3)]
 
 
 @pytest.mark.parametrize("results, map_lines, message", [
-    (LINES, MAP[:2], "map.tsv line 4: the map ends after 2 variants, but r.txt goes on (line 3)"),
-    (LINES, MAP + MAP[:1], "map.tsv line 5: the map has more variants than the 3 records"),
-    (LINES, MAP[:1] + MAP[2:] + MAP[1:2], "map.tsv line 3: the id is not that of the result"),
-    (LINES[:2] + ["  1 bad"], MAP, "r.txt line 3: a record of 7 characters"),
+    (LINES, MAP[:2], "map.tsv:4: the map ends after 2 variants, but r.txt goes on (r.txt:3)"),
+    (LINES, MAP + MAP[:1], "map.tsv:5: the map has more variants than the 3 records"),
+    (LINES, MAP[:1] + MAP[2:] + MAP[1:2], "map.tsv:3: the id is not that of the result"),
+    (LINES[:2] + ["  1 bad"], MAP, "r.txt:3: a record of 7 characters"),
 ])
 def test_mismatch_stops_and_leaves_no_outputs(tmp_path, monkeypatch, capsys, results,
                                               map_lines, message):
     monkeypatch.chdir(tmp_path)
     (tmp_path / "r.txt").write_text("\r\n".join(results) + "\r\n")
     (tmp_path / "map.tsv").write_text(HEADER + "".join(map_lines))
-    assert cli.main(["--map", "map.tsv", "-o", "out", "r.txt"], "0") == 1
+    assert cli.main(["--no-run", "--map", "map.tsv", "-o", "out", "r.txt"], "0") == 1
     assert capsys.readouterr().err.startswith(f"kolva-report: {message}")
     assert os.listdir("out") == []
 

@@ -29,8 +29,8 @@ def test_map_lines_checked_against_records_and_joined_to_the_p_column(tmp_path):
     m = reader.next(rec, "r.txt")
     reader.finish(len(rec), "r.txt")
     assert list(m.pos) == [v[1] for v in VARIANTS]
-    assert m.row(1) == ("chr10", 123456789012, "x" * 33)
-    p = ["0.250000000000000E-02", "0.250000000000000E-02", "NA", "0.250000000000000E-02"]
+    assert m.row(1) == ("chr10", 123456789012, "x" * 33, "ACGT", "A")
+    p = ["0.250000000000000E-02\t2.602060"] * 2 + ["NA\tNA", "0.250000000000000E-02\t2.602060"]
     assert table.rows_from_map(m, rec).decode().splitlines() == [
         "\t".join(map(str, v)) + "\t" + q for v, q in zip(VARIANTS, p)]
 

@@ -31,7 +31,7 @@ def test_top_hits_smallest_first_ties_in_record_order_across_chunks():
         rec = records.parse(("\r\n".join(part) + "\r\n").encode(), first, "r.txt")
         pos = np.arange(first + 1, first + len(rec) + 1)
         acc.add(rec, np.zeros(len(rec), np.int32), pos,
-                lambda i, rec=rec, pos=pos: ("1", pos[i], f"rs{pos[i]}"))
+                lambda i, rec=rec, pos=pos: ("1", pos[i], f"rs{pos[i]}", "", ""))
     summary, *_ = acc.finish()
     ids = [t["id"] for t in summary["top"]]
     assert ids[:8] == ["rs30", "rs29", "rs28", "rs27", "rs4", "rs26", "rs25", "rs24"]

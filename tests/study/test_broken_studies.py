@@ -117,7 +117,7 @@ def test_report_stops_on_the_map_of_another_run(tmp_path):
     r = run([PREP, "-q", "-o", "other", f"a={FIXTURES['y2']}", f"b={FIXTURES['y2']}"], tmp_path)
     assert r.returncode == 0, r.stderr
     r = run([REPORT, "--map", "other/variants.tsv.gz", "-o", "rep", "run/results.txt"], tmp_path)
-    assert (r.returncode, r.stderr) == (1, "kolva-report: other/variants.tsv.gz line 1465: the "
+    assert (r.returncode, r.stderr) == (1, "kolva-report: other/variants.tsv.gz:1465: the "
                                            "map ends after 1463 variants, but run/results.txt "
-                                           "goes on (line 1464)\n")
+                                           "goes on (run/results.txt:1464)\n")
     assert os.listdir(tmp_path / "rep") == []

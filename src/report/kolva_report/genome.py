@@ -1,7 +1,7 @@
 """Chromosome names: small integer codes, plot order and labels."""
 import numpy as np
 
-_ORDER = {**{str(k): k for k in range(1, 23)}, "X": 23, "Y": 24, "XY": 25, "MT": 26, "M": 26}
+from .formats import CHROM_RANK
 
 
 def label(name):
@@ -13,8 +13,8 @@ def label(name):
 def order_key(name):
     """1 ... 22, X, Y, XY, MT, then other numbers, then other names."""
     s = label(name)
-    if s.upper() in _ORDER:
-        return (_ORDER[s.upper()], "")
+    if s.upper() in CHROM_RANK:
+        return (CHROM_RANK[s.upper()], "")
     return (100, s.zfill(12)) if s.isdigit() else (1000, s)
 
 

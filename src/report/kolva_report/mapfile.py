@@ -7,13 +7,16 @@ map of another run or of another length stops the report.
 """
 import gzip
 import zlib
+from typing import Tuple
 
 import numpy as np
 from numpy.lib.stride_tricks import sliding_window_view
 
-from .records import FormatError
+from .formats import CHROM_WIDTH, ID_CUT, ID_MARK, ID_WIDTH, FormatError, where
 
 FIELDS = 6
+# A variant as the tables show it: chrom, pos, id, allele1, allele2.
+Row = Tuple[str, int, str, str, str]
 _READ = 1 << 20
 
 
@@ -53,11 +56,11 @@ class MapChunk:
     def __len__(self):
         return len(self.ends)
 
-    def row(self, i):
-        """(chrom, pos, id) of line i."""
-        chrom, pos, ident = bytes(self.a[self.starts[i]:self.ends[i]]).decode(
-            "utf-8", "replace").split("\t")[:3]
-        return chrom, int(pos), ident
+    def row(self, i: int) -> Row:
+        """(chrom, pos, id, allele1, allele2) of line i."""
+        chrom, pos, ident, a1, a2 = bytes(self.a[self.starts[i]:self.ends[i]]).decode(
+            "utf-8", "replace").split("\t")[:5]
+        return chrom, int(pos), ident, a1, a2
 
 
 class MapReader:
@@ -121,7 +124,7 @@ class MapReader:
         if got < len(rec):
             raise FormatError(self.path, self.lines + 1,
                               f"the map ends after {self.lines - 1} variants, but "
-                              f"{results_path} goes on (line {rec.first + got + 1})")
+                              f"{results_path} goes on ({where(results_path, rec.first + got + 1)})")
         m = MapChunk(buf)
         a, starts, ends = m.a, m.starts, m.ends
         tabs = np.flatnonzero(a == 9)
@@ -133,13 +136,13 @@ class MapReader:
                               f"{ntabs[i] + 1} tab-separated fields, not 6")
         m.pos, pos_ok = _number(a, t[:, 0] + 1, t[:, 1])
         n, n_ok = _number(a, t[:, 4] + 1, ends)
-        # The id as Kolva keeps it: its first 33 characters, or 30 and `...`.
-        ident = _text(a, t[:, 1] + 1, t[:, 2], 33)
-        ident[t[:, 2] - t[:, 1] - 1 > 33, 30:] = ord(".")
+        # The id as Kolva keeps it (formats.py).
+        ident = _text(a, t[:, 1] + 1, t[:, 2], ID_WIDTH)
+        ident[t[:, 2] - t[:, 1] - 1 > ID_WIDTH, ID_CUT:] = np.frombuffer(ID_MARK, np.uint8)
         checks = [
             (pos_ok, "the position is not a whole number"),
             (n_ok, "the number of phenotypes present is not a whole number"),
-            ((_text(a, starts, t[:, 0], 4) == rec.chrom).all(1),
+            ((_text(a, starts, t[:, 0], CHROM_WIDTH) == rec.chrom).all(1),
              "the chromosome is not that of the result record"),
             ((ident == rec.ident).all(1), "the id is not that of the result record"),
             (n == rec.n, "the number of phenotypes present is not that of the result record"),
@@ -152,8 +155,9 @@ class MapReader:
                 "utf-8", "replace")
             line = bytes(a[starts[i]:ends[i]]).decode("utf-8", "replace")
             raise FormatError(self.path, first_line + i,
-                              f"{why} ({results_path} line {rec.first + i + 1}: "
+                              f"{why} ({where(results_path, rec.first + i + 1)}: "
                               f"{' '.join(rec_text.split())}): {line[:80]!r}")
+        m.tabs = t
         width = int((t[:, 0] - starts).max(initial=1))
         m.chrom = _text(a, starts, t[:, 0], width, fill=0)
         return m

@@ -1,21 +1,76 @@
-"""results.tsv.gz: one tab-separated row per record, put together as bytes."""
+"""results.tsv.gz: one tab-separated row per record, put together as bytes.
+
+The p column is the record's 15 printed digits; neg_log10_p is computed
+from those digits (mantissa and exponent apart), so it is exact also where
+the value is below the smallest double."""
 import gzip
 import queue
 import threading
+from typing import Tuple
 
 import numpy as np
 
-from .records import PTEXT
+from .records import PTEXT, Records
 
-HEADER = b"chrom\tpos\tid\tallele1\tallele2\tn_present\tp\n"
+HEADER = b"chrom\tpos\tid\tallele1\tallele2\tn_present\tp\tneg_log10_p\n"
+NEG_DECIMALS = 6
+_NEG_WIDTH = 6 + NEG_DECIMALS  # a sign, 4 digits, a point and the decimals
 
 
-def _suffix(rec):
-    """A tab and the p column of every record, 0-padded, with its length."""
-    s = np.zeros((len(rec), PTEXT + 1), np.uint8)
+def neg_log10(rec: Records) -> np.ndarray:
+    """-log10 p of every record from its printed digits, NaN where it has none."""
+    t = rec.ptext.astype(np.int64) - 48
+    mantissa = t[:, 2:17] @ (10 ** np.arange(14, -1, -1, dtype=np.int64))
+    three = rec.plen == PTEXT
+    exp = np.where(three, t[:, 19] * 100 + t[:, 20] * 10 + t[:, 21], t[:, 19] * 10 + t[:, 20])
+    exp = np.where(rec.ptext[:, 18] == ord("-"), -exp, exp)
+    with np.errstate(divide="ignore", invalid="ignore"):
+        out = -(exp - 15 + np.log10(mantissa.astype(np.float64)))
+    out[rec.plen < PTEXT - 1] = np.nan  # NA
+    return out
+
+
+def neg_log10_text(v: np.ndarray) -> Tuple[np.ndarray, np.ndarray]:
+    """The values in fixed form with NEG_DECIMALS decimals (`inf` for p = 0,
+    `NA` for none), 0-padded, with their lengths."""
+    scale = 10 ** NEG_DECIMALS
+    finite = np.isfinite(v)
+    r = np.where(finite, np.round(np.abs(np.where(finite, v, 0)) * scale), 0).astype(np.int64)
+    whole = _digits(r // scale, 4)
+    out = np.zeros((len(v), _NEG_WIDTH), np.uint8)
+    out[:, 0] = np.where((v < 0) & (r > 0), ord("-"), 0)
+    out[:, 1:5] = whole
+    out[:, 5] = ord(".")
+    out[:, 6:] = _digits(r % scale + scale, NEG_DECIMALS + 1)[:, 1:]
+    out[np.isinf(v)] = np.frombuffer(b"inf".ljust(_NEG_WIDTH, b"\0"), np.uint8)
+    out[np.isnan(v)] = np.frombuffer(b"NA".ljust(_NEG_WIDTH, b"\0"), np.uint8)
+    out = _left(out)
+    return out, (out != 0).sum(1)
+
+
+def _left(a: np.ndarray) -> np.ndarray:
+    """Each row's non-zero bytes moved to its front, in order."""
+    keep = a != 0
+    rank = np.cumsum(keep, 1) - 1
+    out = np.zeros_like(a)
+    rows = np.broadcast_to(np.arange(len(a))[:, None], a.shape)
+    out[rows[keep], rank[keep]] = a[keep]
+    return out
+
+
+def _suffix(rec: Records) -> Tuple[np.ndarray, np.ndarray]:
+    """A tab, the p column, a tab and neg_log10_p of every record, 0-padded
+    after its text, with its length."""
+    neg, nlen = neg_log10_text(neg_log10(rec))
+    s = np.zeros((len(rec), PTEXT + 2 + _NEG_WIDTH), np.uint8)
     s[:, 0] = 9
-    s[:, 1:] = rec.ptext
-    return s, rec.plen + 1
+    s[:, 1:PTEXT + 1] = rec.ptext
+    s[np.arange(len(rec)), rec.plen + 1] = 9
+    cols = np.arange(_NEG_WIDTH)
+    rows = np.repeat(np.arange(len(rec)), _NEG_WIDTH)
+    s[rows, (rec.plen + 2)[:, None].repeat(_NEG_WIDTH, 1).ravel() + np.tile(cols, len(rec))] = \
+        neg.ravel()
+    return s, rec.plen + 2 + nlen
 
 
 def _digits(v, width=12):
@@ -57,7 +112,7 @@ class GzWriter:
     interpreter lock, so compression overlaps the reading). Level 3: on 10 M
     rows 16 % larger than the default level 6 for 30 % less processor time."""
 
-    def __init__(self, path, level=3):
+    def __init__(self, path, header=HEADER, level=3):
         self.raw = open(path, "wb")
         self.gz = gzip.GzipFile(filename="", fileobj=self.raw, mode="wb",
                                 compresslevel=level, mtime=0)
@@ -65,7 +120,7 @@ class GzWriter:
         self.error = None
         self.thread = threading.Thread(target=self._run, daemon=True)
         self.thread.start()
-        self.write(HEADER)
+        self.write(header)
 
     def _run(self):
         while (data := self.q.get()) is not None:
