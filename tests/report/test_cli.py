@@ -14,6 +14,8 @@ KOLVA = os.environ.get("KOLVA_BIN", os.path.join(SOURCE, "build", "kolva"))
 needs_build = pytest.mark.skipif(not os.path.exists(LAUNCHER) or not os.path.exists(KOLVA),
                                  reason="the launcher and kolva are made by the build")
 HEADER = "chrom\tpos\tid\tallele1\tallele2\tn_present\n"
+NO_RUN_OUTPUTS = ("results.tsv.gz", "results.ssf.tsv.gz", "results.ssf.tsv.gz-meta.yaml",
+                  "summary.json", "loci.tsv", "qq.png", "manhattan.png", "report.html")
 
 
 def run(*args):
@@ -68,13 +70,23 @@ def test_example_end_to_end(tmp_path):
             chrom, ident, *p = line.split()
             present = sum(v not in ("NA", "-9") for v in p)
             m.write(f"{chrom}\t{1000 + i}\t{ident}\tA\tG\t{present}\n")
-    r = run("-o", str(tmp_path / "out"), "--title", "Example", str(tmp_path / "results.txt"))
+    r = run("--no-run", "-o", str(tmp_path / "out"), "--title", "Example",
+            str(tmp_path / "results.txt"))
     assert r.returncode == 0, r.stderr
     out = tmp_path / "out"
-    assert sorted(os.listdir(out)) == sorted(cli.OUTPUTS)
+    assert sorted(os.listdir(out)) == sorted(NO_RUN_OUTPUTS)
     with gzip.open(out / "results.tsv.gz", "rt") as f:
         rows = f.read().splitlines()
-    assert len(rows) == 3001 and rows[1] == "1\t1000\trs100000\tA\tG\t6\t0.728815521369720E+00"
+    assert len(rows) == 3001
+    assert rows[1] == "1\t1000\trs100000\tA\tG\t6\t0.728815521369720E+00\t0.137382"
+    with gzip.open(out / "results.ssf.tsv.gz", "rt") as f:
+        rows = f.read().splitlines()
+    assert rows[0].split("\t")[:4] == ["chromosome", "base_pair_location", "effect_allele",
+                                       "other_allele"]
+    assert rows[1] == "1\t1000\tA\tG\t#NA\t#NA\t#NA\t0.728815521369720E+00\t0.137382\t" \
+        "rs100000\trs100000\t6"
+    meta = (out / "results.ssf.tsv.gz-meta.yaml").read_text()
+    assert 'data_file_name: "results.ssf.tsv.gz"' in meta and "is_sorted: false" in meta
     summary = json.loads((out / "summary.json").read_text())
     assert (summary["variants"], summary["tested"], len(summary["top"])) == (3000, 3000, 20)
     assert summary["top"][0]["id"] == "rs117402" and summary["map"].endswith("variants.tsv.gz")

@@ -1,10 +1,11 @@
 import gzip
+import io
 import os
 
 import pytest
 
 from conftest import record
-from kolva_report import mapfile, records, table
+from kolva_report import genome, mapfile, records, ssf, table
 
 # chrom, pos, id, alleles, present: fields of every width, ids Kolva cuts
 # to 30 characters and `...`, chromosomes it cuts to 4.
@@ -46,3 +47,25 @@ def test_a_map_refused_at_its_header_is_closed(tmp_path):
             mapfile.MapReader(str(path))
         assert open_fds() == before, name  # also while its traceback lives
         del refused
+
+
+def test_ssf_rows(tmp_path):
+    lines = [record(c[:4], i if len(i) <= 33 else i[:30] + "...", n,
+                    ".250000000000000E-02" if n >= 2 else "-9.00")
+             for c, _, i, _, _, n in VARIANTS]
+    rec = records.parse(("\r\n".join(lines) + "\r\n").encode(), 0, "r.txt")
+    path = tmp_path / "variants.tsv"
+    path.write_text("chrom\tpos\tid\tallele1\tallele2\tn_present\n"
+                    + "".join("\t".join(map(str, v)) + "\n" for v in VARIANTS))
+    m = mapfile.MapReader(str(path)).next(rec, "r.txt")
+    out = io.BytesIO()
+    chroms = genome.ChromTable()
+    w = ssf.Writer(out)
+    w.add(m, rec, chroms.names, chroms.codes(m.chrom))
+    p = "0.250000000000000E-02\t2.602060"
+    assert out.getvalue().decode().splitlines() == [
+        f"1\t7\tA\tG\t#NA\t#NA\t#NA\t{p}\trs1\trs1\t2",
+        f"10\t123456789012\tACGT\tA\t#NA\t#NA\t#NA\t{p}\t{'x' * 33}\t#NA\t3",
+        f"23\t15\tT\tTTTTTTTTTT\t#NA\t#NA\t#NA\t#NA\t#NA\t{'y' * 40}\t#NA\t1",
+        f"22\t4\tA\tG\t#NA\t#NA\t#NA\t{p}\t10:4:A:G\t#NA\t2"]
+    assert not w.sorted  # 23 before 22

@@ -40,7 +40,7 @@ def other_id(rows):
 
 # (what is broken, needs the engine, the message after `kolva-report: `)
 BROKEN = [
-    (edit("defdims", lambda r: ["3 41\n"] + r[1:]), False,
+    (edit("defdims", lambda r: ["3 41\n"] + r[1:]), True,
      r"run/defdims:1: the run has 41 variants, but .*results.txt holds 40 records"),
     (edit("phenotypes.txt", lambda r: [r[0], "\n", r[2]]), False,
      r"run/phenotypes.txt:2: no name for phenotype 2"),

@@ -4,7 +4,7 @@ GC, and the run's pictures. Everything the method computes comes from the
 engine (engine.py)."""
 import os
 from dataclasses import dataclass
-from typing import Callable, Dict, List, Optional, Sequence, Tuple
+from typing import Any, Callable, Dict, List, Optional, Sequence, Tuple
 
 import numpy as np
 
@@ -39,14 +39,15 @@ def _check_count(run: Run, results: str, records: int) -> None:
                           "records: the results of another run?")
 
 
-def _regional_records(found: Sequence[Locus], codes, pos, window: int) -> np.ndarray:
+def _regional_records(found: Sequence[Locus], codes: np.ndarray, pos: np.ndarray,
+                      window: int) -> np.ndarray:
     mask = np.zeros(len(codes), bool)
     for lc in found[:REGIONAL]:
         mask |= (codes == lc.chrom) & (pos >= lc.start - window) & (pos <= lc.end + window)
     return np.flatnonzero(mask)
 
 
-def _check_against_results(run: Run, opt, rows: np.ndarray, idx: np.ndarray, p: np.ndarray,
+def _check_against_results(run: Run, opt: Any, idx: np.ndarray, p: np.ndarray,
                            got: np.ndarray) -> None:
     """The engine's combined p of these records must be the result file's."""
     with np.errstate(invalid="ignore"):
@@ -60,7 +61,7 @@ def _check_against_results(run: Run, opt, rows: np.ndarray, idx: np.ndarray, p: 
                           "results were made with another matrix")
 
 
-def analyse(opt, run: Run, study, found: List[Locus], out) -> Result:
+def analyse(opt: Any, run: Run, study: Any, found: List[Locus], out: Any) -> Result:
     rec = study.acc.records
     _check_count(run, opt.results, len(rec.p))
     rng = np.random.default_rng(opt.seed)
@@ -79,7 +80,7 @@ def analyse(opt, run: Run, study, found: List[Locus], out) -> Result:
     details = engine.combine_details(traits.sig_rows, run.corr) if len(significant) \
         else None
     if details is not None:
-        _check_against_results(run, opt, traits.sig_rows, significant, rec.p[significant],
+        _check_against_results(run, opt, significant, rec.p[significant],
                                details.p)
         at = np.searchsorted(significant, [lc.lead for lc in found])
         for lc, traits_of in zip(found, carrying(details.j[at], details.order[at])):
@@ -104,7 +105,7 @@ def analyse(opt, run: Run, study, found: List[Locus], out) -> Result:
     lead_rows = {lc.lead: traits.sig_rows[np.searchsorted(significant, lc.lead)]
                  for lc in found}
 
-    def draw(out, xlabel: str) -> List[Tuple[str, str]]:
+    def draw(out: Any, xlabel: str) -> List[Tuple[str, str]]:
         images = []
         t = ~np.isnan(rec.p)
         plots.miami(out("miami.png"), rec.p[t], traits.best[t], rec.codes[t], rec.pos[t],
@@ -134,7 +135,7 @@ def _p(v: float) -> str:
     return "NA" if np.isnan(v) else repr(float(v))
 
 
-def locus_rows(found: Sequence[Locus], study, names: List[str],
+def locus_rows(found: Sequence[Locus], study: Any, names: List[str],
                result: Optional[Result]) -> List[Dict]:
     lead_rows = result.lead_rows if result else {}
     rows = []

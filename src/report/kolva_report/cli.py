@@ -114,3 +114,13 @@ def main(argv: List[str], version: str) -> int:
     print(f"kolva-report: {s['variants']} variants{used}, {s['tested']} tested, "
           f"lambda_GC {lam}{method}{loci}; wrote {os.path.join(opt.outdir, 'report.html')}")
     return 0
+
+
+def console() -> int:
+    """The entry point of an installed package (pyproject.toml)."""
+    from importlib.metadata import PackageNotFoundError, version
+    try:
+        v = version("kolva-report")
+    except PackageNotFoundError:
+        v = "unknown"
+    return main(sys.argv[1:], v)

@@ -12,6 +12,7 @@ from typing import Tuple
 import numpy as np
 from numpy.lib.stride_tricks import sliding_window_view
 
+from .records import Records
 from .formats import CHROM_WIDTH, ID_CUT, ID_MARK, ID_WIDTH, FormatError, where
 
 FIELDS = 6
@@ -20,19 +21,21 @@ Row = Tuple[str, int, str, str, str]
 _READ = 1 << 20
 
 
-def _windows(a, width):
+def _windows(a: np.ndarray, width: int) -> np.ndarray:
     """Every run of `width` bytes of a (zeros past its end), without a copy."""
     return sliding_window_view(np.concatenate((a, np.zeros(width, np.uint8))), width)
 
 
-def _text(a, begin, end, width, fill=32):
+def _text(a: np.ndarray, begin: np.ndarray, end: np.ndarray, width: int,
+          fill: int = 32) -> np.ndarray:
     """The fields [begin, end) of a, left-aligned in `width` columns and cut."""
     out = _windows(a, width)[begin]
     out[np.arange(width) >= (end - begin)[:, None]] = fill
     return out
 
 
-def _number(a, begin, end):
+def _number(a: np.ndarray, begin: np.ndarray,
+            end: np.ndarray) -> Tuple[np.ndarray, np.ndarray]:
     """Unsigned whole numbers in the fields [begin, end); ok marks the good ones."""
     w = end - begin
     ok = (w >= 1) & (w <= 18)
@@ -48,12 +51,14 @@ def _number(a, begin, end):
 class MapChunk:
     """Map lines for a chunk of records."""
 
-    def __init__(self, buf):
+    def __init__(self, buf: bytes) -> None:
         self.a = np.frombuffer(buf, np.uint8)
         self.ends = np.flatnonzero(self.a == 10)
-        self.starts = np.concatenate(([0], self.ends[:-1] + 1))
+        self.starts: np.ndarray = np.concatenate((np.zeros(1, np.int64), self.ends[:-1] + 1))
+        # Set by MapReader.next: positions, tab places (L, 5), chromosome bytes.
+        self.pos = self.tabs = self.chrom = np.zeros(0, np.int64)
 
-    def __len__(self):
+    def __len__(self) -> int:
         return len(self.ends)
 
     def row(self, i: int) -> Row:
@@ -64,7 +69,7 @@ class MapChunk:
 
 
 class MapReader:
-    def __init__(self, path):
+    def __init__(self, path: str) -> None:
         self.path = path
         raw = open(path, "rb")
         self._raw = raw
@@ -84,11 +89,11 @@ class MapReader:
             raw.close()  # a refused map leaves no file open
             raise
 
-    def close(self):
+    def close(self) -> None:
         self.f.close()
         self._raw.close()
 
-    def _take(self, k):
+    def _take(self, k: int) -> Tuple[bytes, int]:
         """The next k lines (fewer at the end of the file), and their number."""
         parts, have = [], 0
         try:
@@ -117,14 +122,15 @@ class MapReader:
         self.lines += have
         return out, have
 
-    def next(self, rec, results_path):
+    def next(self, rec: Records, results_path: str) -> MapChunk:
         """The map lines of a chunk of records, checked against them."""
         first_line = self.lines + 1
         buf, got = self._take(len(rec))
         if got < len(rec):
             raise FormatError(self.path, self.lines + 1,
                               f"the map ends after {self.lines - 1} variants, but "
-                              f"{results_path} goes on ({where(results_path, rec.first + got + 1)})")
+                              f"{results_path} goes on "
+                              f"({where(results_path, rec.first + got + 1)})")
         m = MapChunk(buf)
         a, starts, ends = m.a, m.starts, m.ends
         tabs = np.flatnonzero(a == 9)
@@ -162,7 +168,7 @@ class MapReader:
         m.chrom = _text(a, starts, t[:, 0], width, fill=0)
         return m
 
-    def finish(self, records, results_path):
+    def finish(self, records: int, results_path: str) -> None:
         """Stops when the map has lines beyond the last record."""
         _, extra = self._take(1)
         if extra:

@@ -8,7 +8,7 @@ p = 2 Phi(-|z|) per trait. numpy's seeded Generator makes both the choice
 and the normals, so a report of one run is the same every time.
 """
 from dataclasses import dataclass
-from typing import Dict, List, Optional
+from typing import Dict, List, Optional, Tuple
 
 import numpy as np
 from scipy import stats as sps
@@ -34,7 +34,7 @@ def choose(tested: np.ndarray, draws: int, rng: np.random.Generator) -> np.ndarr
     return tested[rng.integers(0, len(tested), draws)] if len(tested) else tested[:0]
 
 
-def loadings(corr: np.ndarray):
+def loadings(corr: np.ndarray) -> Tuple[np.ndarray, Optional[float]]:
     """A with A A' = R, R's negative eigenvalues clipped to 0; and the most
     negative eigenvalue when there was one."""
     lam, v = np.linalg.eigh(corr)

@@ -39,15 +39,15 @@ CSP = ("default-src 'none'; img-src data:; style-src 'unsafe-inline'; "
        "base-uri 'none'; form-action 'none'")
 
 
-def _num(v):
+def _num(v: object) -> str:
     return f"{v:,}" if isinstance(v, int) else escape(str(v))
 
 
-def _p(v):
+def _p(v: Optional[float]) -> str:
     return "n/a" if v is None else f"{v:.3g}"
 
 
-def _png_size(data):
+def _png_size(data: bytes) -> Tuple[int, int]:
     """Width and height from a PNG's header."""
     return int.from_bytes(data[16:20], "big"), int.from_bytes(data[20:24], "big")
 
@@ -56,11 +56,12 @@ def _image(name: str, data: bytes, caption: str, alt: str) -> str:
     b64 = base64.b64encode(data).decode("ascii")
     w, h = _png_size(data)
     anchor = name.removesuffix(".png")
-    return (f'<figure id="{anchor}"><img src="data:image/png;base64,{b64}" width="{w}" height="{h}" '
+    return (f'<figure id="{anchor}"><img src="data:image/png;base64,{b64}" '
+            f'width="{w}" height="{h}" '
             f'alt="{escape(alt)}"><figcaption>{escape(caption)} ({name})</figcaption></figure>')
 
 
-def _alt(name, s, lam):
+def _alt(name: str, s: Dict, lam: str) -> str:
     """What a plot shows, for readers who do not see it."""
     if name == "qq.png":
         return (f"QQ plot: observed against expected -log10 p of the {s['tested']:,} tested "
@@ -111,7 +112,8 @@ def _run_tables(s: Dict) -> str:
         f'{n["clipped_eigenvalue"]:.3g}); its negative eigenvalues were set to 0 for the draws.')
     return f"""<h2>Inflation against the method's null</h2>
 <p class="why">{WHY_LOW}</p>
-<p>{n["draws"]:,} null draws (seed {n["seed"]}, {escape(n["generator"])}; each p = 2&Phi;(&minus;|z|)
+<p>{n["draws"]:,} null draws (seed {n["seed"]}, {escape(n["generator"])};
+each p = 2&Phi;(&minus;|z|)
 with z ~ MVN(0, R) and the missing values of a study variant drawn at random).{clip}
 M of the whole matrix: {s["m_study"]:.4f}.</p>
 <div class="wide"><table class="tails"><thead><tr><th scope="col" class="num">p below</th>
@@ -152,8 +154,9 @@ def _loci(s: Dict, loci: List[Dict]) -> str:
 those the method ranked before the attaining step; a novel locus has no variant within the
 window whose best single-trait p is below {s["threshold"]:g} / M, found only by combining.</p>
 <div class="wide"><table class="loci"><thead><tr>
-<th scope="col" class="num">locus</th><th scope="col">chrom</th><th scope="col" class="num">start</th>
-<th scope="col" class="num">end</th><th scope="col">lead_id</th><th scope="col" class="num">lead_pos</th>
+<th scope="col" class="num">locus</th><th scope="col">chrom</th>
+<th scope="col" class="num">start</th><th scope="col" class="num">end</th>
+<th scope="col">lead_id</th><th scope="col" class="num">lead_pos</th>
 <th scope="col">allele1</th><th scope="col">allele2</th><th scope="col" class="num">p</th>
 <th scope="col" class="num">n_significant</th><th scope="col">carrying_traits</th>
 <th scope="col">novel</th>{head}</tr></thead><tbody>

@@ -6,13 +6,14 @@ grid of about one cell per pixel: in the QQ plot all of them (the first
 point of each cell stays), in the Manhattan plot those with p > 0.01 (one
 point in the middle of each occupied cell; the ones below stay, every one).
 """
-from typing import Callable, Optional
+from typing import Any, Callable, Optional, Tuple
 
 import numpy as np
 from matplotlib.figure import Figure
 from scipy import stats
 
 from . import genome
+from .genome import ChromTable
 
 COLOURS = ("#1f4e79", "#6fa8dc")
 TINY = np.nextafter(0, 1)  # -log10 of a p-value of 0 is drawn as that of this
@@ -20,7 +21,7 @@ _QQ_CELLS = 1000
 _MANHATTAN_CELLS = (1200, 450)  # about one per pixel of the image
 
 
-def _minus_log10(p):
+def _minus_log10(p: np.ndarray) -> np.ndarray:
     return -np.log10(np.maximum(p, TINY))
 
 
@@ -68,7 +69,8 @@ def qq(out: str, sorted_p: np.ndarray, lam: Optional[float],
     fig.savefig(out, format="png")
 
 
-def _extents(codes, pos, ncodes):
+def _extents(codes: np.ndarray, pos: np.ndarray,
+             ncodes: int) -> Tuple[np.ndarray, np.ndarray]:
     """Smallest and largest position of every chromosome code."""
     order = np.argsort(codes, kind="stable")
     c = codes[order]
@@ -79,7 +81,8 @@ def _extents(codes, pos, ncodes):
     return lo, hi
 
 
-def _track(ax, p, codes, pos, chroms, threshold: float) -> None:
+def _track(ax: Any, p: np.ndarray, codes: np.ndarray, pos: np.ndarray, chroms: ChromTable,
+           threshold: float) -> None:
     """-log10 p along the chromosomes into ax (chromosomes in plot order,
     alternating colours), with lines at the threshold and at 1e-5."""
     line = -np.log10(threshold)
@@ -124,7 +127,8 @@ def _track(ax, p, codes, pos, chroms, threshold: float) -> None:
     ax.set_ylim(0, top)
 
 
-def manhattan(out, p, codes, pos, chroms, xlabel, threshold: float = 5e-8) -> None:
+def manhattan(out: str, p: np.ndarray, codes: np.ndarray, pos: np.ndarray, chroms: ChromTable,
+              xlabel: str, threshold: float = 5e-8) -> None:
     fig = Figure(figsize=(12, 4.5), dpi=100, layout="constrained")
     ax = fig.add_subplot()
     _track(ax, p, codes, pos, chroms, threshold)
@@ -134,7 +138,8 @@ def manhattan(out, p, codes, pos, chroms, xlabel, threshold: float = 5e-8) -> No
     fig.savefig(out, format="png")
 
 
-def miami(out, p, best, codes, pos, chroms, xlabel, threshold: float) -> None:
+def miami(out: str, p: np.ndarray, best: np.ndarray, codes: np.ndarray, pos: np.ndarray,
+          chroms: ChromTable, xlabel: str, threshold: float) -> None:
     """The combined p above, the best single trait's p of the same variants
     below (drawn downwards)."""
     fig = Figure(figsize=(12, 6.5), dpi=100, layout="constrained")

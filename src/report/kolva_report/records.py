@@ -11,7 +11,7 @@ one) is 20 asterisks; a value that is not a number shows as `NaN`,
 is accepted too).
 """
 from dataclasses import dataclass
-from typing import Iterator, BinaryIO
+from typing import BinaryIO, Iterator
 
 import numpy as np
 from numpy.lib.stride_tricks import sliding_window_view
@@ -46,7 +46,7 @@ _WORDS = np.array([np.frombuffer(w.rjust(20).encode(), np.uint8)
                    for w in ("NaN", "Infinity", "-Infinity", "*" * 20)])
 
 
-def _matches(cls, template):
+def _matches(cls: np.ndarray, template: np.ndarray) -> np.ndarray:
     return (cls & template).all(1)
 
 
@@ -61,11 +61,11 @@ class Records:
     chrom: np.ndarray     # (L, 4) bytes of the chromosome field
     ident: np.ndarray     # (L, 33) bytes of the id field
 
-    def __len__(self):
+    def __len__(self) -> int:
         return len(self.n)
 
 
-def read(f, path):
+def read(f: BinaryIO, path: str) -> Iterator[Records]:
     """Yields the records of an open binary file, a chunk at a time."""
     carry, first = b"", 0
     while True:
@@ -83,11 +83,11 @@ def read(f, path):
         yield parse(carry + b"\n", first, path)
 
 
-def parse(buf, first, path):
+def parse(buf: bytes, first: int, path: str) -> Records:
     """Parses whole lines (each ending in LF); `first` numbers the first one."""
     a = np.frombuffer(buf, np.uint8)
     ends = np.flatnonzero(a == 10)
-    starts = np.concatenate(([0], ends[:-1] + 1))
+    starts = np.concatenate((np.zeros(1, np.int64), ends[:-1] + 1))
     length = ends - starts - (a[ends - 1] == 13)
     padded = np.concatenate((a, np.zeros(LONG, np.uint8)))
     rec = sliding_window_view(padded, LONG)[starts]
@@ -98,7 +98,8 @@ def parse(buf, first, path):
     head = _matches(cls[:, :5], _HEAD) & (rec[:, [0, 1, 6]] == 32).all(1)
     cd = cls[:, 1:4] == DIGIT  # the count: digits right-aligned
     count_ok = cd[:, 2] & (cd[:, :2] <= cd[:, 1:]).all(1)
-    n = ((rec[:, COUNT_FIELD[0]:COUNT_FIELD[1]].astype(np.int16) - 48) * cd) @ np.array([100, 10, 1], np.int16)
+    digits = rec[:, COUNT_FIELD[0]:COUNT_FIELD[1]].astype(np.int16) - 48
+    n = (digits * cd) @ np.array([100, 10, 1], np.int16)
 
     f = rec[:, P_FIELD[0]:P_FIELD[1]]
     mantissa = long_ & _matches(cls[:, 5:21], _MANTISSA)
@@ -106,7 +107,8 @@ def parse(buf, first, path):
     exp3 = mantissa & _matches(cls[:, 21:25], _EXPONENT3)
     number = exp2 | exp3
     kind = np.where(number, NUMBER, BAD).astype(np.uint8)
-    short = ~long_ & (rec[:, P_FIELD[0]:SHORT] == np.frombuffer(UNTESTED_FIELD, np.uint8)).all(1)
+    untested = np.frombuffer(UNTESTED_FIELD, np.uint8)
+    short = ~long_ & (rec[:, P_FIELD[0]:SHORT] == untested).all(1)
     kind[short] = UNTESTED
     rest = np.flatnonzero(long_ & ~number)  # the rare forms
     for k, word in zip((NONFINITE, NONFINITE, NONFINITE, STARS), _WORDS):

@@ -7,7 +7,7 @@ import json
 import os
 import time
 from dataclasses import dataclass, field
-from typing import Dict, List, Optional
+from typing import Dict, Optional, Tuple
 
 import numpy as np
 
@@ -15,6 +15,7 @@ from . import genome, loci as loci_mod, runfolder, settings, ssf, table
 from .formats import FormatError, where
 from .mapfile import MapReader
 from .stats import Accumulator
+
 
 @dataclass
 class Options:
@@ -102,7 +103,8 @@ def _read_results(opt: Options, out: Outputs) -> Study:
                     pos = within.number(codes)
                     tsv.write(table.rows_from_records(rec, pos))
 
-                    def row(i, rec=rec, pos=pos):
+                    def row(i: int, rec: records.Records = rec,
+                            pos: np.ndarray = pos) -> Tuple[str, int, str, str, str]:
                         text = [rec.chrom[i].tobytes(), rec.ident[i].tobytes()]
                         c, ident = (t.decode("utf-8", "replace").strip() for t in text)
                         return c, pos[i], ident, "", ""
@@ -133,8 +135,9 @@ def _write(opt: Options, out: Outputs) -> Dict:
     s = study.summary
     summary: Dict = {"program": f"kolva-report {opt.version}", "results": opt.results,
                      "map": opt.map_path, "run": opt.run_dir, **s}
-    found = loci_mod.find(study.acc.records.p, study.acc.records.codes,
-                          study.acc.records.pos, opt.threshold, opt.window) \
+    rec = study.acc.records
+    assert rec is not None
+    found = loci_mod.find(rec.p, rec.codes, rec.pos, opt.threshold, opt.window) \
         if opt.map_path else []
     result = analysis.analyse(opt, run, study, found, out) if run else None
     if result:

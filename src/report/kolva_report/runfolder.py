@@ -66,6 +66,7 @@ def _matrix(path: str, n: int, full: bool) -> np.ndarray:
     The file holds exactly the numbers of that layout: more belong to a
     matrix of another order."""
     need = n * n if full else n * (n + 1) // 2
+    layout = "whole" if full else "lower triangle"
     values: List[float] = []
     for k, line in enumerate(_lines(path), 1):
         for word in _SEPARATORS.split(line.strip(" \t")):
@@ -76,13 +77,13 @@ def _matrix(path: str, n: int, full: bool) -> np.ndarray:
                 raise FormatError(path, k, f"{word!r} is not a number")
             if len(values) >= need:
                 raise FormatError(path, k, f"more than the {need} numbers of a matrix of "
-                                           f"{n} phenotypes ({'whole' if full else 'lower triangle'}"
-                                           "): the matrix of another run?")
+                                           f"{n} phenotypes ({layout}): the matrix of "
+                                           "another run?")
             value = float(m[2] + ("e" + m[3] if m[3] else ""))
             values += [value] * int(m[1] or 1)
     if len(values) < need:
         raise FormatError(path, len(_lines(path)), f"{len(values)} numbers; a matrix of {n} "
-                          f"phenotypes ({'whole' if full else 'lower triangle'}) has {need}")
+                          f"phenotypes ({layout}) has {need}")
     values = values[:need]
     if full:
         return np.array(values).reshape(n, n)

@@ -11,11 +11,12 @@ are X's), MT = 25.
 import hashlib
 import json
 import os
-from typing import Dict, List, Sequence, Tuple
+from typing import Any, Dict, List, Sequence, Tuple
 
 import numpy as np
 
 from . import genome
+from .mapfile import MapChunk
 from .records import Records
 from .table import neg_log10, neg_log10_text
 
@@ -58,7 +59,7 @@ def _const(text: bytes, rows: int) -> Part:
             np.full(rows, len(text), np.int64))
 
 
-def _field(m, k: int) -> Part:
+def _field(m: MapChunk, k: int) -> Part:
     """Field k (0-based) of each map line."""
     t = m.tabs
     start = m.starts if k == 0 else t[:, k - 1] + 1
@@ -78,13 +79,13 @@ class Writer:
     """Rows per chunk of records and map lines; also notes whether the rows
     are sorted by chromosome and position."""
 
-    def __init__(self, gz) -> None:
+    def __init__(self, gz: Any) -> None:
         self.gz = gz
         self.last = (-1, -1)
         self.sorted = True
         self.rows = 0
 
-    def add(self, m, rec: Records, chrom_names: List[str], codes: np.ndarray) -> None:
+    def add(self, m: MapChunk, rec: Records, chrom_names: List[str], codes: np.ndarray) -> None:
         rows = len(rec)
         texts = [ssf_chrom(c).encode() for c in chrom_names]
         src = np.frombuffer(b"".join(texts), np.uint8)
@@ -95,7 +96,7 @@ class Writer:
         idf = _field(m, 2)
         # rsid: an id of the form rs<digits>
         a = m.a
-        nondigit = np.concatenate(([0], np.cumsum((a < 48) | (a > 57))))
+        nondigit = np.concatenate((np.zeros(1, np.int64), np.cumsum((a < 48) | (a > 57))))
         s, ln = idf[1], idf[2]
         rs = (ln > 2) & (a[np.minimum(s, len(a) - 1)] == ord("r")) \
             & (a[np.minimum(s + 1, len(a) - 1)] == ord("s")) \

@@ -1,7 +1,7 @@
 """Counts, genomic inflation and top hits, gathered chunk by chunk, and what
 the run analysis needs of every record afterwards."""
 from dataclasses import dataclass
-from typing import Callable, Dict, List, Optional, Tuple
+from typing import Any, Callable, Dict, List, Optional, Tuple
 
 import numpy as np
 from scipy import stats
@@ -96,7 +96,7 @@ class Accumulator:
         p = self.records.p[tested]
         codes, pos = self.records.codes[tested], self.records.pos[tested]
         sorted_p = np.sort(p)
-        summary = dict(self.counts)
+        summary: Dict[str, Any] = dict(self.counts)
         summary.update({
             "lambda_gc": lambda_gc(sorted_p),
             "below_5e-8": int(np.count_nonzero(p < 5e-8)),

@@ -6,11 +6,14 @@ the value is below the smallest double."""
 import gzip
 import queue
 import threading
-from typing import Tuple
+from typing import TYPE_CHECKING, Optional, Tuple
 
 import numpy as np
 
 from .records import PTEXT, Records
+
+if TYPE_CHECKING:
+    from .mapfile import MapChunk
 
 HEADER = b"chrom\tpos\tid\tallele1\tallele2\tn_present\tp\tneg_log10_p\n"
 NEG_DECIMALS = 6
@@ -73,7 +76,7 @@ def _suffix(rec: Records) -> Tuple[np.ndarray, np.ndarray]:
     return s, rec.plen + 2 + nlen
 
 
-def _digits(v, width=12):
+def _digits(v: np.ndarray, width: int = 12) -> np.ndarray:
     """Whole numbers >= 0 as right-aligned digits, leading places 0."""
     powers = 10 ** np.arange(width - 1, -1, -1, dtype=np.int64)
     d = (v[:, None] // powers % 10 + 48).astype(np.uint8)
@@ -81,7 +84,7 @@ def _digits(v, width=12):
     return d
 
 
-def rows_from_records(rec, pos):
+def rows_from_records(rec: Records, pos: np.ndarray) -> bytes:
     """Rows without a map: the record's chromosome and id, its number within
     the chromosome as position, no alleles."""
     tab = np.full((len(rec), 1), 9, np.uint8)
@@ -93,7 +96,7 @@ def rows_from_records(rec, pos):
     return row[row != 0].tobytes()
 
 
-def rows_from_map(m, rec):
+def rows_from_map(m: "MapChunk", rec: Records) -> bytes:
     """Rows with a map: each map line, a tab and the p column before its
     line feed."""
     s, slen = _suffix(rec)
@@ -112,17 +115,17 @@ class GzWriter:
     interpreter lock, so compression overlaps the reading). Level 3: on 10 M
     rows 16 % larger than the default level 6 for 30 % less processor time."""
 
-    def __init__(self, path, header=HEADER, level=3):
+    def __init__(self, path: str, header: bytes = HEADER, level: int = 3) -> None:
         self.raw = open(path, "wb")
         self.gz = gzip.GzipFile(filename="", fileobj=self.raw, mode="wb",
                                 compresslevel=level, mtime=0)
-        self.q = queue.Queue(maxsize=4)
-        self.error = None
+        self.q: queue.Queue = queue.Queue(maxsize=4)
+        self.error: Optional[OSError] = None
         self.thread = threading.Thread(target=self._run, daemon=True)
         self.thread.start()
         self.write(header)
 
-    def _run(self):
+    def _run(self) -> None:
         while (data := self.q.get()) is not None:
             if self.error is None:
                 try:
@@ -130,12 +133,12 @@ class GzWriter:
                 except OSError as e:
                     self.error = OSError(e.errno, e.strerror, self.raw.name)
 
-    def write(self, data):
+    def write(self, data: bytes) -> None:
         if self.error:
             raise self.error
         self.q.put(data)
 
-    def close(self):
+    def close(self) -> None:
         self.q.put(None)
         self.thread.join()
         try:

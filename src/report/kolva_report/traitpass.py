@@ -8,6 +8,8 @@ variants drawn for the null. Each line is checked against its record: the
 same chromosome and id as kolva keeps them, the same number of present
 p-values."""
 from dataclasses import dataclass
+from typing import Tuple
+
 import numpy as np
 
 from . import engine
@@ -46,7 +48,7 @@ class Traits:
     patterns: np.ndarray  # (len(drawn), n) bool, present
 
 
-def _take(chunk_first: int, length: int, wanted: np.ndarray):
+def _take(chunk_first: int, length: int, wanted: np.ndarray) -> Tuple[slice, np.ndarray]:
     """The wanted record numbers within the chunk: their places in `wanted`
     and their rows within the chunk."""
     lo, hi = np.searchsorted(wanted, [chunk_first, chunk_first + length])
