@@ -29,6 +29,9 @@ figcaption { color: #555; font-size: 0.9em; }
   figure, tr { break-inside: avoid; }
   figure img { border: none; }
   .wide { overflow: visible; }
+  .loci td, .loci th { font-size: 7pt; padding: 0.1em 0.2em; white-space: normal;
+                       overflow-wrap: anywhere; }
+  .loci .trait { display: none; }  /* the leads' own p: in loci.tsv */
   thead { display: table-header-group; }
 }
 """
@@ -70,7 +73,7 @@ def _alt(name: str, s: Dict, lam: str) -> str:
         return ("Miami plot: -log10 of the combined p along the chromosomes above, of the "
                 "best single trait's p of the same variants below")
     if name == "correlation.png":
-        return ("Heatmap of the phenotype correlation matrix of the run, with the "
+        return ("Heatmap: the phenotype correlation matrix of the run, with the "
                 "phenotype names and each correlation written in its cell")
     if name.startswith("regional_"):
         return (f"Regional plot of locus {name[9:-4]}: -log10 p of the combined p and of "
@@ -134,13 +137,13 @@ def _loci(s: Dict, loci: List[Dict]) -> str:
         return (f"<h2>Loci</h2>\n<p>No variant has a combined p below "
                 f"{s['threshold']:g}.</p>\n")
     names = [c[2:] for c in loci[0] if c.startswith("p_")]
-    head = "".join(f'<th scope="col" class="num">{escape(c)}</th>' for c in names)
+    head = "".join(f'<th scope="col" class="num trait">p_{escape(c)}</th>' for c in names)
     rows = []
     for r in loci:
         link = (f'<a href="#{r["regional"].removesuffix(".png")}">{r["locus"]}</a>'
                 if "regional" in r else str(r["locus"]))
         novel = {1: "yes", 0: "no"}.get(r["novel"], "n/a")
-        cells = "".join(f'<td class="num">{escape(r["p_" + c])}</td>' for c in names)
+        cells = "".join(f'<td class="num trait">{escape(r["p_" + c])}</td>' for c in names)
         rows.append(
             f'<tr><td class="num">{link}</td><td>{escape(r["chrom"])}</td>'
             f'<td class="num">{r["start"]}</td><td class="num">{r["end"]}</td>'
