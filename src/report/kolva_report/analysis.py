@@ -27,7 +27,7 @@ def check_engine() -> None:
 @dataclass
 class Result:
     summary: Dict
-    quantile: Callable[[np.ndarray], np.ndarray]
+    quantile: Optional[Callable[[np.ndarray], np.ndarray]]  # None without draws
     draw: Callable[..., List[Tuple[str, str]]]
     lead_rows: Dict[int, np.ndarray]  # the lead's single-trait p-values, by record number
 
@@ -88,9 +88,11 @@ def analyse(opt: Any, run: Run, study: Any, found: List[Locus], out: Any) -> Res
     m_study = engine.effective_tests(run.corr)
     mark_novel(found, traits.best, rec.codes, rec.pos, opt.threshold, opt.window, m_study)
 
-    patterns = traits.patterns[np.searchsorted(unique_drawn, drawn)]
-    nul = null_mod.draw(run.corr, patterns, rng, opt.seed)
-    lam_method = null_mod.lambda_method(study.sorted_p, nul)
+    nul = None
+    if len(drawn):  # none with --null-draws 0 or without a tested variant
+        patterns = traits.patterns[np.searchsorted(unique_drawn, drawn)]
+        nul = null_mod.draw(run.corr, patterns, rng, opt.seed)
+    lam_method = null_mod.lambda_method(study.sorted_p, nul) if nul else None
     summary = {
         "phenotypes": run.names,
         "m_study": m_study,
@@ -98,9 +100,9 @@ def analyse(opt: Any, run: Run, study: Any, found: List[Locus], out: Any) -> Res
         "lambda_gc_traits": {name: null_mod.lambda_from_hist(traits.hist[k])
                              for k, name in enumerate(run.names)},
         "tail_counts": null_mod.tail_counts(study.sorted_p, nul),
-        "null": {"draws": nul.draws, "combined": int(len(nul.p)), "seed": nul.seed,
-                 "generator": "numpy.random.default_rng (PCG64)",
-                 "clipped_eigenvalue": nul.clipped},
+        "null": {"draws": nul.draws if nul else 0, "combined": int(len(nul.p)) if nul else 0,
+                 "seed": opt.seed, "generator": "numpy.random.default_rng (PCG64)",
+                 "clipped_eigenvalue": nul.clipped if nul else None},
     }
     lead_rows = {lc.lead: traits.sig_rows[np.searchsorted(significant, lc.lead)]
                  for lc in found}
@@ -128,7 +130,8 @@ def analyse(opt: Any, run: Run, study: Any, found: List[Locus], out: Any) -> Res
         images.append(("correlation.png", "Phenotype correlation"))
         return images
 
-    return Result(summary, lambda u: null_mod.quantiles(nul, u), draw, lead_rows)
+    quantile = (lambda u: null_mod.quantiles(nul, u)) if nul else None
+    return Result(summary, quantile, draw, lead_rows)
 
 
 def _p(v: float) -> str:

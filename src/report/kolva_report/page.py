@@ -101,7 +101,7 @@ def _lam(v: Optional[float]) -> str:
 
 def _run_tables(s: Dict) -> str:
     """Per-trait lambda GC and the tail counts (with the run only)."""
-    if s.get("lambda_method") is None and "lambda_gc_traits" not in s:
+    if "lambda_gc_traits" not in s:
         return ""
     traits = "".join(f'<tr><td>{escape(k)}</td><td class="num">{_lam(v)}</td></tr>\n'
                      for k, v in s["lambda_gc_traits"].items())
@@ -113,9 +113,10 @@ def _run_tables(s: Dict) -> str:
     clip = "" if n["clipped_eigenvalue"] is None else (
         f' The correlation matrix is not positive semi-definite (smallest eigenvalue '
         f'{n["clipped_eigenvalue"]:.3g}); its negative eigenvalues were set to 0 for the draws.')
+    draws = f"{n['draws']:,} null draws" if n["draws"] else "No null draws (--null-draws 0)"
     return f"""<h2>Inflation against the method's null</h2>
 <p class="why">{WHY_LOW}</p>
-<p>{n["draws"]:,} null draws (seed {n["seed"]}, {escape(n["generator"])};
+<p>{draws} (seed {n["seed"]}, {escape(n["generator"])};
 each p = 2&Phi;(&minus;|z|)
 with z ~ MVN(0, R) and the missing values of a study variant drawn at random).{clip}
 M of the whole matrix: {s["m_study"]:.4f}.</p>

@@ -11,7 +11,7 @@ one) is 20 asterisks; a value that is not a number shows as `NaN`,
 is accepted too).
 """
 from dataclasses import dataclass
-from typing import BinaryIO, Iterator
+from typing import BinaryIO, Iterator, Optional, Tuple
 
 import numpy as np
 from numpy.lib.stride_tricks import sliding_window_view
@@ -60,6 +60,7 @@ class Records:
     plen: np.ndarray      # its length
     chrom: np.ndarray     # (L, 4) bytes of the chromosome field
     ident: np.ndarray     # (L, 33) bytes of the id field
+    neg: Optional[Tuple[np.ndarray, np.ndarray]] = None  # table.neg_columns, once made
 
     def __len__(self) -> int:
         return len(self.n)

@@ -88,9 +88,11 @@ class Accumulator:
         self.records afterwards."""
         empty = {"p": np.float64, "codes": np.int32, "pos": np.int64, "n": np.int8,
                  "keys": np.uint64}
-        whole = {k: np.concatenate(v) if v else np.zeros(0, empty[k])
-                 for k, v in self.parts.items()}
-        self.parts = {}
+        whole = {}
+        for k in list(self.parts):  # one array at a time: its chunks go as it is made
+            v = self.parts.pop(k)
+            whole[k] = np.concatenate(v) if v else np.zeros(0, empty[k])
+            del v
         self.records = PerRecord(**whole)
         tested = ~np.isnan(self.records.p)
         p = self.records.p[tested]

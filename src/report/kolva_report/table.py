@@ -51,6 +51,13 @@ def neg_log10_text(v: np.ndarray) -> Tuple[np.ndarray, np.ndarray]:
     return out, (out != 0).sum(1)
 
 
+def neg_columns(rec: Records) -> Tuple[np.ndarray, np.ndarray]:
+    """neg_log10_text of a chunk of records, made once for both tables."""
+    if rec.neg is None:
+        rec.neg = neg_log10_text(neg_log10(rec))
+    return rec.neg
+
+
 def _left(a: np.ndarray) -> np.ndarray:
     """Each row's non-zero bytes moved to its front, in order."""
     keep = a != 0
@@ -64,7 +71,7 @@ def _left(a: np.ndarray) -> np.ndarray:
 def _suffix(rec: Records) -> Tuple[np.ndarray, np.ndarray]:
     """A tab, the p column, a tab and neg_log10_p of every record, 0-padded
     after its text, with its length."""
-    neg, nlen = neg_log10_text(neg_log10(rec))
+    neg, nlen = neg_columns(rec)
     s = np.zeros((len(rec), PTEXT + 2 + _NEG_WIDTH), np.uint8)
     s[:, 0] = 9
     s[:, 1:PTEXT + 1] = rec.ptext
