@@ -33,7 +33,7 @@ def regional(out: str, title: str, pos: np.ndarray, p: np.ndarray, traits: np.nd
              names: List[str], lead_pos: int, span: Sequence[int], threshold: float) -> None:
     """-log10 p over a locus +/- window: the combined p as points, each
     carrying trait's own p (columns of traits, named) as a faint series."""
-    fig = Figure(figsize=(7.5, 3.8), dpi=100, layout="constrained")
+    fig = Figure(figsize=(6.0, 3.4), dpi=100, layout="constrained")  # two to a row
     ax = fig.add_subplot()
     mb = pos / 1e6
     for k, name in enumerate(names):

@@ -16,6 +16,7 @@ td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; white-sp
 .wide { overflow-x: auto; }
 .wide td, .wide th { overflow-wrap: normal; white-space: nowrap; }
 figure { margin: 1.5em 0; }
+.regional figure { display: inline-block; vertical-align: top; margin: 0.5em 0.8em 0.5em 0; }
 figure img { max-width: 100%; height: auto; border: 1px solid #eee; }
 figcaption { color: #555; font-size: 0.9em; }
 @media (max-width: 480px) {
@@ -222,7 +223,7 @@ def render(summary: Dict, title: str, source: str, images: Dict[str, Tuple[bytes
 {rows}</tbody></table>
 {_run_tables(s)}<h2>Plots</h2>
 {figures}
-{_loci(s, loci or [])}{regional}
+{_loci(s, loci or [])}<div class="regional">{regional}</div>
 {"<h2>Phenotypes</h2>" + heat if heat else ""}
 <h2>Top {len(s["top"])} variants</h2>
 <div class="wide"><table class="top">
