@@ -41,4 +41,5 @@ CHROM_FIELD = (2, 2 + CHROM_WIDTH)
 ID_FIELD = (7, 7 + ID_WIDTH)
 COUNT_FIELD = (41, 44)
 P_FIELD = (45, LONG)
+P_WIDTH = P_FIELD[1] - P_FIELD[0]
 UNTESTED_FIELD = b"-9.00"  # the p field of the short record

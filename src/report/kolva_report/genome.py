@@ -3,13 +3,13 @@ from typing import Dict, List, Tuple
 
 import numpy as np
 
-from .formats import CHROM_RANK
+from .formats import CHROM_ORDER, CHROM_RANK
 
 
 def label(name: str) -> str:
     """The name drawn under the Manhattan plot: without `chr`, M as MT."""
     s = name[3:] if name[:3].lower() == "chr" and len(name) > 3 else name
-    return "MT" if s.upper() == "M" else s
+    return CHROM_ORDER[-1] if s.upper() == "M" else s
 
 
 def order_key(name: str) -> Tuple[int, str]:

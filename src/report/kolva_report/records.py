@@ -16,8 +16,8 @@ from typing import BinaryIO, Iterator, Optional, Tuple
 import numpy as np
 from numpy.lib.stride_tricks import sliding_window_view
 
-from .formats import (CHROM_FIELD, COUNT_FIELD, ID_FIELD, LONG, P_FIELD, SHORT, UNTESTED_FIELD,
-                      FormatError)
+from .formats import (CHROM_FIELD, COUNT_FIELD, ID_FIELD, LONG, P_FIELD, P_WIDTH, SHORT,
+                      UNTESTED_FIELD, FormatError)
 
 __all__ = ["FormatError", "Records", "read", "parse", "LONG", "SHORT"]
 
@@ -42,8 +42,8 @@ _HEAD = np.array([BLANK] + [BLANK | DIGIT] * 3 + [BLANK], np.uint8)
 _MANTISSA = np.array([POINT] + [DIGIT] * 15, np.uint8)
 _EXPONENT2 = np.array([E, SIGN, DIGIT, DIGIT], np.uint8)
 _EXPONENT3 = np.array([SIGN, DIGIT, DIGIT, DIGIT], np.uint8)
-_WORDS = np.array([np.frombuffer(w.rjust(20).encode(), np.uint8)
-                   for w in ("NaN", "Infinity", "-Infinity", "*" * 20)])
+_WORDS = np.array([np.frombuffer(w.rjust(P_WIDTH).encode(), np.uint8)
+                   for w in ("NaN", "Infinity", "-Infinity", "*" * P_WIDTH)])
 
 
 def _matches(cls: np.ndarray, template: np.ndarray) -> np.ndarray:
