@@ -110,8 +110,9 @@ def analyse(opt: Any, run: Run, study: Any, found: List[Locus], out: Any) -> Res
     def draw(out: Any, xlabel: str) -> List[Tuple[str, str]]:
         images = []
         t = ~np.isnan(rec.p)
-        plots.miami(out("miami.png"), rec.p[t], traits.best[t], rec.codes[t], rec.pos[t],
-                    study.chroms, xlabel, opt.threshold)
+        arrays = (rec.p, traits.best, rec.codes, rec.pos)
+        p, best, codes, pos = arrays if t.all() else tuple(a[t] for a in arrays)
+        plots.miami(out("miami.png"), p, best, codes, pos, study.chroms, xlabel, opt.threshold)
         images.append(("miami.png", "Miami plot"))
         for k, lc in enumerate(found[:REGIONAL], 1):
             near = (rec.codes[regional] == lc.chrom) \

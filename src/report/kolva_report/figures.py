@@ -33,7 +33,9 @@ def regional(out: str, title: str, pos: np.ndarray, p: np.ndarray, traits: np.nd
              names: List[str], lead_pos: int, span: Sequence[int], threshold: float) -> None:
     """-log10 p over a locus +/- window: the combined p as points, each
     carrying trait's own p (columns of traits, named) as a faint series."""
-    fig = Figure(figsize=(6.0, 3.4), dpi=100, layout="constrained")  # two to a row
+    # two to a row; fixed margins (a constrained layout takes longer to work out)
+    fig = Figure(figsize=(6.0, 3.4), dpi=100)
+    fig.subplots_adjust(left=0.1, right=0.98, bottom=0.14, top=0.9)
     ax = fig.add_subplot()
     mb = pos / 1e6
     for k, name in enumerate(names):

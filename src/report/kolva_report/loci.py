@@ -69,7 +69,11 @@ def mark_novel(loci: Sequence[Locus], best: np.ndarray, chrom: np.ndarray, pos: 
     """Sets each locus' novelty from the best single-trait p of every record."""
     with np.errstate(invalid="ignore"):
         single = np.flatnonzero(best < threshold / m_study)
+    # by chromosome, then position: each locus' window is one bisection
+    key = chrom[single].astype(np.int64), pos[single]
+    order = np.lexsort((key[1], key[0]))
+    c, at = key[0][order], key[1][order]
     for locus in loci:
-        near = single[chrom[single] == locus.chrom]
-        at = pos[near]
-        locus.novel = not ((at >= locus.start - window) & (at <= locus.end + window)).any()
+        lo, hi = np.searchsorted(c, [locus.chrom, locus.chrom + 1])
+        first = lo + np.searchsorted(at[lo:hi], locus.start - window, side="left")
+        locus.novel = not (first < hi and at[first] <= locus.end + window)

@@ -104,7 +104,8 @@ def quantiles(null: Null, probs: np.ndarray) -> np.ndarray:
     least MIN_TAIL_DRAWS of them lie below, beyond that the uniform's scaled
     to meet the draws there (the method's tail is close to uniform)."""
     k = len(null.p)
-    q = np.quantile(null.p, np.clip(probs, 0, 1), method="linear") if k else probs.copy()
+    # numpy's "linear" quantile: the value at index u (k - 1), interpolated
+    q = np.interp(np.clip(probs, 0, 1) * (k - 1), np.arange(k), null.p) if k else probs.copy()
     edge = MIN_TAIL_DRAWS / k if k else 1.0
     if k:
         far = probs < edge

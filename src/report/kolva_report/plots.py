@@ -22,7 +22,9 @@ _MANHATTAN_CELLS = (1200, 450)  # about one per pixel of the image
 
 
 def _minus_log10(p: np.ndarray) -> np.ndarray:
-    return -np.log10(np.maximum(p, TINY))
+    out = np.maximum(p, TINY)  # one new array, the rest in place
+    np.log10(out, out=out)
+    return np.negative(out, out=out)
 
 
 def qq(out: str, sorted_p: np.ndarray, lam: Optional[float],
@@ -36,10 +38,10 @@ def qq(out: str, sorted_p: np.ndarray, lam: Optional[float],
     n = len(sorted_p)
     quantile = null_quantile or (lambda u: u)
     if n:
-        obs = _minus_log10(sorted_p)
-        exp = _minus_log10(quantile(np.arange(1, n + 1) / (n + 1)))
-        xb = (exp * (_QQ_CELLS / exp[0])).astype(np.int64)
-        yb = (obs * (_QQ_CELLS / max(obs[0], exp[0]))).astype(np.int64)
+        obs = _minus_log10(sorted_p).astype(np.float32)  # float32: far below a pixel
+        exp = _minus_log10(quantile(np.arange(1, n + 1) / (n + 1))).astype(np.float32)
+        xb = (exp * np.float32(_QQ_CELLS / exp[0])).astype(np.int32)
+        yb = (obs * np.float32(_QQ_CELLS / max(obs[0], exp[0]))).astype(np.int32)
         keep = np.concatenate(([True], (xb[1:] != xb[:-1]) | (yb[1:] != yb[:-1])))
         # The k-th smallest of n uniform values is Beta(k, n + 1 - k); through
         # the null's quantiles, the band of the k-th smallest under that null.
@@ -97,7 +99,8 @@ def _track(ax: Any, p: np.ndarray, codes: np.ndarray, pos: np.ndarray, chroms: C
         for r, c in enumerate(order):
             offset[c], rank[c] = at - lo[c] + 0.5, r  # a position fills [pos, pos + 1)
             at += width[c] + gap
-        x = (offset[codes] + pos).astype(np.float32)  # float32: far below a pixel
+        # float32: far below a pixel
+        x = offset.astype(np.float32)[codes] + pos.astype(np.float32)
         y = _minus_log10(p).astype(np.float32)
         top = max(top, float(y.max()) * 1.06)
         colour = (rank[codes] % 2).astype(np.uint8)

@@ -95,8 +95,10 @@ class Accumulator:
             del v
         self.records = PerRecord(**whole)
         tested = ~np.isnan(self.records.p)
-        p = self.records.p[tested]
-        codes, pos = self.records.codes[tested], self.records.pos[tested]
+        r = self.records
+        # the tested records; the arrays themselves (no copies) when all are
+        p, codes, pos = (r.p, r.codes, r.pos) if tested.all() else \
+            (r.p[tested], r.codes[tested], r.pos[tested])
         sorted_p = np.sort(p)
         summary: Dict[str, Any] = dict(self.counts)
         summary.update({
