@@ -17,7 +17,11 @@ VARIANTS = [
 ]
 
 
-def test_map_lines_checked_against_records_and_joined_to_the_p_column(tmp_path):
+@pytest.mark.parametrize("matrix", [True, False])  # both ways of putting rows together
+def test_map_lines_checked_against_records_and_joined_to_the_p_column(tmp_path, monkeypatch,
+                                                                      matrix):
+    if not matrix:
+        monkeypatch.setattr(table, "MATRIX_WIDTH", 0)
     lines = [record(c[:4], i if len(i) <= 33 else i[:30] + "...", n,
                     ".250000000000000E-02" if n >= 2 else "-9.00")
              for c, _, i, _, _, n in VARIANTS]

@@ -14,12 +14,11 @@ import os
 from typing import Any, Dict, List, Sequence, Tuple
 
 import numpy as np
-from numpy.lib.stride_tricks import sliding_window_view
 
 from . import genome
 from .mapfile import MapChunk
 from .records import Records
-from .table import neg_columns
+from .table import MATRIX_WIDTH, neg_columns, padded
 
 NAME = "results.ssf.tsv.gz"
 META = NAME + "-meta.yaml"
@@ -32,7 +31,6 @@ _CODES = {**{str(k): str(k) for k in range(1, 23)}, "X": "23", "Y": "24", "XY": 
           "MT": "25", "M": "25"}
 
 Part = Tuple[np.ndarray, np.ndarray, np.ndarray]  # source bytes, starts, lengths
-_MATRIX_WIDTH = 1024  # widest row built as a matrix; wider ones by index arithmetic
 _UNKNOWN = 1000       # sort rank of a chromosome without an SSF number
 _POS_SPAN = 10 ** 13  # positions lie below this, in the sort key of a row
 
@@ -79,20 +77,12 @@ def _or_na(text: np.ndarray, length: np.ndarray, na: np.ndarray) -> Part:
     return src, start, np.where(na, len(NA), length)
 
 
-def _padded(a: np.ndarray, start: np.ndarray, length: np.ndarray) -> np.ndarray:
-    """The fields a[start:start + length] as (L, widest) bytes, 0 after each."""
-    width = int(length.max(initial=0))
-    out = sliding_window_view(np.concatenate((a, np.zeros(width + 1, np.uint8))),
-                              max(width, 1))[start]
-    return np.where(np.arange(max(width, 1)) < length[:, None], out, np.uint8(0))
-
-
 def _rows(parts: Sequence[Part]) -> bytes:
     """As assemble(), through one 0-padded matrix whose zeros are then dropped
     (the fields hold no 0 byte): quicker while the fields are narrow."""
-    if sum(int(p[2].max(initial=0)) for p in parts) > _MATRIX_WIDTH:
+    if sum(int(p[2].max(initial=0)) for p in parts) > MATRIX_WIDTH:
         return assemble(parts)
-    m = np.concatenate([_padded(*p) for p in parts], axis=1)
+    m = np.concatenate([padded(*p) for p in parts], axis=1)
     return m[m != 0].tobytes()
 
 

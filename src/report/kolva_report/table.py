@@ -9,6 +9,7 @@ import threading
 from typing import TYPE_CHECKING, Optional, Tuple
 
 import numpy as np
+from numpy.lib.stride_tricks import sliding_window_view
 
 from .records import PTEXT, Records
 
@@ -17,6 +18,7 @@ if TYPE_CHECKING:
 
 HEADER = b"chrom\tpos\tid\tallele1\tallele2\tn_present\tp\tneg_log10_p\n"
 NEG_DECIMALS = 6
+MATRIX_WIDTH = 1024  # widest row put together as one padded matrix
 _NEG_WIDTH = 6 + NEG_DECIMALS  # a sign, 4 digits, a point and the decimals
 
 
@@ -103,10 +105,24 @@ def rows_from_records(rec: Records, pos: np.ndarray) -> bytes:
     return row[row != 0].tobytes()
 
 
+def padded(a: np.ndarray, start: np.ndarray, length: np.ndarray) -> np.ndarray:
+    """The fields a[start:start + length] as (L, widest) bytes, 0 after each."""
+    width = max(int(length.max(initial=0)), 1)
+    out = sliding_window_view(np.concatenate((a, np.zeros(width + 1, np.uint8))), width)[start]
+    return np.where(np.arange(width) < length[:, None], out, np.uint8(0))
+
+
 def rows_from_map(m: "MapChunk", rec: Records) -> bytes:
     """Rows with a map: each map line, a tab and the p column before its
-    line feed."""
+    line feed. Lines up to MATRIX_WIDTH wide are put together as one 0-padded
+    matrix whose zeros are then dropped (the text holds no 0 byte); wider
+    ones by index arithmetic."""
     s, slen = _suffix(rec)
+    length = m.ends - m.starts
+    if int(length.max(initial=0)) <= MATRIX_WIDTH:
+        mat = np.concatenate((padded(m.a, m.starts, length), s,
+                              np.full((len(rec), 1), 10, np.uint8)), axis=1)
+        return mat[mat != 0].tobytes()
     inside = np.arange(s.shape[1]) < slen[:, None]
     at = np.repeat(m.ends, slen) + np.arange(int(slen.sum()))  # where s goes
     out = np.empty(len(m.a) + len(at), np.uint8)
