@@ -15,7 +15,7 @@
 #include <random>
 #include <vector>
 
-#include "driver/combine.h"
+#include "combine/combine.h"
 #include "reference/reference.h"
 #include "numeric/fastpath.h"
 

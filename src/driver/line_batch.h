@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/combine.h"
+#include "combine/combine.h"
 #include "driver/line_reader.h"
 #include "driver/variant.h"
 

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "driver/combine.h"
+#include "combine/combine.h"
 
 namespace kolva {
 

@@ -11,7 +11,7 @@
 #include <random>
 #include <vector>
 
-#include "driver/combine.h"
+#include "combine/combine.h"
 #include "support/numbers.h"
 
 namespace kolva {

@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "common/run_limits.h"
-#include "driver/reuse.h"
+#include "combine/reuse.h"
 #include "numeric/eigen.h"
 #include "numeric/fastpath.h"
 

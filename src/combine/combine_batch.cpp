@@ -1,7 +1,7 @@
 // The combined statistic of several variants at once: their solver
 // problems are pooled so that the vector lanes of the kernels are filled
 // with problems of equal order, also when each variant alone has few.
-#include "driver/combine.h"
+#include "combine/combine.h"
 
 #include "numeric/eigen.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/combine.h"
+#include "combine/combine.h"
 #include "reference/reference.h"
 #include "support/in_process.h"
 #include "support/numbers.h"

@@ -1,4 +1,4 @@
-#include "driver/reuse.h"
+#include "combine/reuse.h"
 
 #include <cstring>
 
