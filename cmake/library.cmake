@@ -22,8 +22,12 @@ add_dependencies(kolva_shared kolva_api kolva_combine kolva_numeric kolva_common
 set_target_properties(kolva_shared PROPERTIES OUTPUT_NAME kolva VERSION ${PROJECT_VERSION}
                       SOVERSION ${PROJECT_VERSION_MAJOR})
 target_link_libraries(kolva_shared PRIVATE Threads::Threads)
-target_link_options(kolva_shared PRIVATE -Wl,--no-undefined
-                    -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/libkolva.map)
+target_link_options(kolva_shared PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/libkolva.map)
+# Every symbol resolved at link time, except in the checked builds, whose
+# sanitizer runtimes the executables bring.
+if(NOT (KOLVA_SANITIZE OR KOLVA_TSAN OR KOLVA_FUZZ))
+  target_link_options(kolva_shared PRIVATE -Wl,--no-undefined)
+endif()
 set_target_properties(kolva_shared PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/libkolva.map)
 target_include_directories(kolva_shared INTERFACE
                            $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
