@@ -99,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string text;
   std::vector<std::uint32_t> ends{0};
   Outcome o;
-  while ((o = lines.take(again, per_take, bytes, text, ends)) == Outcome::success) {
+  kolva::LineReader reader;
+  while ((o = reader.take(again, per_take, bytes, text, ends)) == Outcome::success) {
   }
   KOLVA_CHECK(o == Outcome::eof && text == s);
   pos = 0;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -50,7 +51,7 @@ void combine_rows_with(const Engine& e, Read read, const kolva_results& out, std
       out.order_row_stride == 0 && out.order_col_stride == 0 ? n : out.order_row_stride;
   const std::int64_t ocs =
       out.order_row_stride == 0 && out.order_col_stride == 0 ? 1 : out.order_col_stride;
-  constexpr double nan = __builtin_nan("");
+  constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
   for (std::int64_t first = r0; first < r1; first += kBatch) {
     const int count = static_cast<int>(r1 - first < kBatch ? r1 - first : kBatch);
