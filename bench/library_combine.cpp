@@ -2,8 +2,8 @@
 // run folder's correlations (lower layout) and p-values into memory (not
 // timed; "NA" and -9 read as NaN), then times libkolva's engine and
 // combine over every variant on THREADS threads, REPEATS times, and prints
-// each wall time in seconds, one a line. A last line "check SUM" adds the
-// combined values up, so that two builds can be compared.
+// each one's wall time and CPU time (all threads) in seconds, one a line. A last line "check SUM"
+// adds the combined values up, so that two builds can be compared.
 //
 //   library_combine DIR THREADS REPEATS
 #include <charconv>
@@ -16,9 +16,18 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "kolva/kolva.hpp"
 
 namespace {
+
+double cpu_seconds() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
 
 double number(const std::string& w) {
   if (w == "NA" || w == "-9") return std::nan("");
@@ -63,13 +72,14 @@ int main(int argc, char** argv) {
 
   std::vector<double> out(static_cast<std::size_t>(rows));
   for (int r = 0; r < repeats; ++r) {
+    const double c0 = cpu_seconds();
     const auto t0 = std::chrono::steady_clock::now();
     const kolva::Correlations engine(corr, static_cast<int>(n));
     kolva::Results res;
     res.p = out.data();
     engine.combine(kolva::PValues::row_major(p.data(), rows, n), res, threads);
     const auto t1 = std::chrono::steady_clock::now();
-    std::printf("%.4f\n", std::chrono::duration<double>(t1 - t0).count());
+    std::printf("%.4f %.4f\n", std::chrono::duration<double>(t1 - t0).count(), cpu_seconds() - c0);
   }
   double sum = 0;
   for (double x : out)
