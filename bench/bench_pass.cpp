@@ -32,7 +32,7 @@ void BM_PassSteps(benchmark::State& state) {
   const BatchBounds bounds = batch_bounds(nvara, 1);
   auto batch = std::make_unique<LineBatch>();
   auto worker = std::make_unique<LineWorker>();
-  const auto engine = std::make_unique<Engine>(data.k.data(), nvara);
+  const auto engine = std::make_unique<Statistic>(data.k.data(), nvara);
   const int sink = ::open("/dev/null", O_WRONLY);
   double read = 0, eval = 0, write = 0;
   for (auto _ : state) {

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
   for (int r = 0; r < repeats; ++r) {
     const double c0 = cpu_seconds();
     const auto t0 = std::chrono::steady_clock::now();
-    const kolva::Correlations engine(corr, static_cast<int>(n));
+    const kolva::Engine engine(corr, static_cast<int>(n));
     kolva::Results res;
     res.p = out.data();
     engine.combine(kolva::PValues::row_major(p.data(), rows, n), res, threads);

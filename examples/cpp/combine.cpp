@@ -29,7 +29,7 @@ int main() {
   const int n = 3, rows = 4;
 
   try {
-    const kolva::Correlations engine(corr, n);
+    const kolva::Engine engine(corr, n);
     std::vector<double> p(rows);
     std::vector<std::int32_t> present(rows), j(rows);
     std::vector<std::int8_t> order(rows * n);

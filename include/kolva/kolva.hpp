@@ -2,8 +2,8 @@
 // library. The C++ interface: a thin layer over the C one (kolva/kolva.h)
 // that takes arrays as views and reports a failure as an exception.
 //
-//   kolva::Correlations corr(matrix, n, n, n, 1);     // row-major n x n
-//   std::vector<double> p = corr.combine(kolva::PValues::row_major(pv, rows, n));
+//   kolva::Engine engine(matrix, n, n, n, 1);    // row-major n x n
+//   std::vector<double> p = engine.combine(kolva::PValues::row_major(pv, rows, n));
 //
 // Every combined p-value is exactly, bit for bit, the value the kolva
 // program computes from the same numbers, on any number of threads.
@@ -104,29 +104,28 @@ inline void check(int status) {
 
 // The engine for one phenotype correlation matrix, made once and then used
 // for any number of variants, from any number of threads at once.
-class Correlations {
+class Engine {
  public:
   // The full n x n matrix, entry (i, j) at data[i * row_stride + j *
   // col_stride] (1 <= n <= max_phenotypes). Throws std::invalid_argument
   // with a one-line message when it is not square, has no or too many
   // phenotypes, holds an entry that is not finite, or is not exactly
   // symmetric.
-  Correlations(const double* data, std::int64_t rows, std::int64_t cols, std::int64_t row_stride,
-               std::int64_t col_stride) {
+  Engine(const double* data, std::int64_t rows, std::int64_t cols, std::int64_t row_stride,
+         std::int64_t col_stride) {
     const kolva_matrix m{data, rows, cols, row_stride, col_stride};
     detail::check(kolva_engine_create(&m, &e_));
   }
   // A row-major n x n matrix (symmetric, so column-major as well).
-  Correlations(const std::vector<double>& matrix, int n)
-      : Correlations(sized(matrix, n), n, n, n, 1) {}
-  Correlations(Correlations&& o) noexcept : e_(std::exchange(o.e_, nullptr)) {}
-  Correlations& operator=(Correlations&& o) noexcept {
+  Engine(const std::vector<double>& matrix, int n) : Engine(sized(matrix, n), n, n, n, 1) {}
+  Engine(Engine&& o) noexcept : e_(std::exchange(o.e_, nullptr)) {}
+  Engine& operator=(Engine&& o) noexcept {
     std::swap(e_, o.e_);
     return *this;
   }
-  Correlations(const Correlations&) = delete;
-  Correlations& operator=(const Correlations&) = delete;
-  ~Correlations() { kolva_engine_free(e_); }
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+  ~Engine() { kolva_engine_free(e_); }
 
   // n, the number of phenotypes.
   int phenotypes() const { return kolva_engine_phenotypes(e_); }

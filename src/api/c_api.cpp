@@ -8,12 +8,12 @@
 #include <string>
 
 #include "api/rows.h"
-#include "combine/engine.h"
+#include "combine/statistic.h"
 #include "common/cpus.h"
 #include "kolva/kolva.h"
 
 struct kolva_engine {
-  std::unique_ptr<kolva::Engine> engine;
+  std::unique_ptr<kolva::Statistic> engine;
   double effective_tests;
 };
 
@@ -124,7 +124,7 @@ int kolva_engine_create(const kolva_matrix* corr, kolva_engine** engine) {
     auto k = std::make_unique<double[]>(kolva::kLd * kolva::kLd);
     const int n = checked_matrix(corr, k.get());
     auto made = std::make_unique<kolva_engine>();
-    made->engine = std::make_unique<kolva::Engine>(k.get(), n);
+    made->engine = std::make_unique<kolva::Statistic>(k.get(), n);
     // M of the whole matrix: a variant with every p-value present, in
     // ascending order across the columns.
     made->effective_tests = 1.0;

@@ -42,7 +42,7 @@ struct ByColumn {
 inline double engine_value(double x) { return x != x ? kMissing : x; }
 
 template <class Read>
-void combine_rows_with(const Engine& e, Read read, const kolva_results& out, std::int64_t r0,
+void combine_rows_with(const Statistic& e, Read read, const kolva_results& out, std::int64_t r0,
                        std::int64_t r1, RowWorkspace& w) {
   const int n = e.nvara();
   const double* v[kBatch];
@@ -82,7 +82,7 @@ void combine_rows_with(const Engine& e, Read read, const kolva_results& out, std
 
 }  // namespace
 
-void combine_rows(const Engine& e, const kolva_pvalues& p, const kolva_results& out,
+void combine_rows(const Statistic& e, const kolva_pvalues& p, const kolva_results& out,
                   std::int64_t r0, std::int64_t r1, RowWorkspace& ws) {
   const bool dbl = p.element == KOLVA_DOUBLE;
   if (p.columns) {
@@ -99,7 +99,7 @@ void combine_rows(const Engine& e, const kolva_pvalues& p, const kolva_results& 
   }
 }
 
-void combine_all(const Engine& e, const kolva_pvalues& p, const kolva_results& out, int threads) {
+void combine_all(const Statistic& e, const kolva_pvalues& p, const kolva_results& out, int threads) {
   const std::int64_t rows = p.rows;
   const std::int64_t takes = (rows + kRowsPerTake - 1) / kRowsPerTake;
   int t = capped_threads(threads);

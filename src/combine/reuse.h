@@ -7,7 +7,7 @@
 // them for recent lists of up to kReuseMax phenotypes.
 //
 // A table belongs to one set of converted correlations and one sweep
-// limit (an Engine's) and serves every thread that evaluates against
+// limit (a Statistic's) and serves every thread that evaluates against
 // them: each entry is guarded by a sequence count (odd while it is
 // written), so a reader takes an entry whole or not at all, and a writer
 // that finds an entry being written leaves it. The table is a cache: a

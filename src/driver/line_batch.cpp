@@ -57,7 +57,7 @@ void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int
   if (b.read_failed) b.read_end = {ReadStage::line, o};
 }
 
-void evaluate_lines(const Engine& e, std::int32_t nsnp, LineBatch& b, LineWorker& w,
+void evaluate_lines(const Statistic& e, std::int32_t nsnp, LineBatch& b, LineWorker& w,
                     detail::BatchEvaluator evaluate) {
   const int nvara = e.nvara();
   b.good = 0;

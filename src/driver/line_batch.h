@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "combine/engine.h"
+#include "combine/statistic.h"
 #include "driver/line_reader.h"
 #include "driver/variant.h"
 
@@ -20,7 +20,7 @@ namespace detail {
 // Evaluates `count` variants of e.nvara() p-values each (v[b] those of
 // variant b) into ws.var[0 .. count-1] in place of e.evaluate: a test's
 // other evaluation of the same run (driver/run_testing.h).
-using BatchEvaluator = void (*)(const Engine& e, const double* const* v, int count,
+using BatchEvaluator = void (*)(const Statistic& e, const double* const* v, int count,
                                 BatchCombiner& ws);
 }  // namespace detail
 
@@ -91,7 +91,7 @@ struct LineBatch {
 // Working storage of one thread that evaluates batches.
 struct LineWorker {
   Variant var[kBatch];
-  BatchCombiner bc;  // its workspace for the engine
+  BatchCombiner bc;  // its workspace for the statistic
 };
 
 // Reads lines of the p-value file `in` within the bounds, none beyond
@@ -99,12 +99,12 @@ struct LineWorker {
 void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int32_t nsnp,
                 BatchBounds bounds, LineBatch& b);
 
-// Splits, evaluates through the engine e and formats the lines of b:
+// Splits, evaluates through the statistic e and formats the lines of b:
 // result records, fault records and progress records (every 10000th
 // variant), in the bytes the channels would receive. Stops at the first
 // line that cannot be split. evaluate: null, or a test's evaluation in
-// place of the engine's.
-void evaluate_lines(const Engine& e, std::int32_t nsnp, LineBatch& b, LineWorker& w,
+// place of the statistic's.
+void evaluate_lines(const Statistic& e, std::int32_t nsnp, LineBatch& b, LineWorker& w,
                     detail::BatchEvaluator evaluate = nullptr);
 
 // A long line may have grown b's text far beyond the bounds: that memory

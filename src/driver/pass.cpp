@@ -19,7 +19,7 @@ namespace {
 // Batches read ahead of the writer, beyond one per worker.
 constexpr int kSlack = 4;
 
-void serial_pass(Channels& ch, const Control& c, const Engine& e, detail::BatchEvaluator evaluate) {
+void serial_pass(Channels& ch, const Control& c, const Statistic& e, detail::BatchEvaluator evaluate) {
   const BatchBounds bounds = batch_bounds(c.nvara, 1);
   FileSource& in = ch.input(kPvalUnit);
   LineReader reader;
@@ -41,7 +41,7 @@ void serial_pass(Channels& ch, const Control& c, const Engine& e, detail::BatchE
 // the run on.
 class ThreadedPass {
  public:
-  ThreadedPass(FileSource& in, const Control& c, const Engine& e, detail::BatchEvaluator evaluate,
+  ThreadedPass(FileSource& in, const Control& c, const Statistic& e, detail::BatchEvaluator evaluate,
                int workers)
       : in_(in),
         c_(c),
@@ -207,7 +207,7 @@ class ThreadedPass {
 
   FileSource& in_;
   const Control& c_;
-  const Engine& e_;  // every worker's evaluations go through it
+  const Statistic& e_;  // every worker's evaluations go through it
   detail::BatchEvaluator evaluate_;
   std::vector<Slot> slots_;
   const BatchBounds bounds_;
@@ -233,7 +233,7 @@ class ThreadedPass {
 
 }  // namespace
 
-void variant_pass(Channels& ch, const Control& c, const Engine& e, int threads,
+void variant_pass(Channels& ch, const Control& c, const Statistic& e, int threads,
                   detail::BatchEvaluator evaluate) {
   if (threads > kMaxThreads) threads = kMaxThreads;
   if (threads > 1 && c.nsnp >= 1) {

@@ -43,7 +43,7 @@ int run_hooked(const RunStreams& streams, const TestRunSettings& settings) {
     report_phenotypes(ch, c, *ph);
     ch.write_freeform(kConsoleUnit, {" EVD of phenotypes finished "});
     ch.write_freeform(kConsoleUnit, {" snp 1 to snps (every 10000 shown)"});
-    const auto engine = std::make_unique<Engine>(ph->k, c.nvara, settings.evaluate.sweeps);
+    const auto engine = std::make_unique<Statistic>(ph->k, c.nvara, settings.evaluate.sweeps);
     variant_pass(ch, c, *engine, settings.threads, settings.evaluate.batch);
     ch.stop("end kolva ", 0);
   } catch (const RunEnd& end) {

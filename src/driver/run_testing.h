@@ -11,7 +11,7 @@
 namespace kolva {
 
 // How a run evaluates its batches: through an engine with `sweeps` QL
-// sweeps per eigenvalue, by the engine's own evaluation (batch null) or
+// sweeps per eigenvalue, by the statistic's own evaluation (batch null) or
 // by `batch` in its place.
 struct Evaluator {
   detail::BatchEvaluator batch = nullptr;

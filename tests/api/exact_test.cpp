@@ -161,7 +161,7 @@ TEST_P(Exact, EveryValueIsTheProgramsAndThePlainEvaluations) {
   const Study& s = study(shape, form.as_float);
   const int n = s.n;
   const std::size_t rows = s.rows();
-  const Correlations corr(s.corr, n);
+  const Engine corr(s.corr, n);
 
   std::vector<double> p(rows), m(rows), mj(rows);
   std::vector<std::int32_t> present(rows), j(rows);

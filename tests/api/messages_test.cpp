@@ -32,7 +32,7 @@ class Refused : public ::testing::TestWithParam<BadMatrix> {};
 TEST_P(Refused, WithItsMessageInBothInterfaces) {
   const BadMatrix& b = GetParam();
   try {
-    Correlations c(b.data.data(), b.rows, b.cols, b.cols, 1);
+    Engine c(b.data.data(), b.rows, b.cols, b.cols, 1);
     FAIL() << "accepted";
   } catch (const std::invalid_argument& e) {
     EXPECT_EQ(std::string(e.what()), b.message);
@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Bad arguments to combine, each refused before any output is written.
 TEST(Refused, CombineArguments) {
-  const Correlations c({1, 0.3, 0.3, 1}, 2);
+  const Engine c({1, 0.3, 0.3, 1}, 2);
   const double p[6] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
   double out[3] = {7, 7, 7};
   Results r;

@@ -81,7 +81,7 @@ double combine_reference(const double* k, int nvara, const double* v, Combiner& 
   return best;
 }
 
-void evaluate_reference(const Engine& e, const double* const* v, int count, BatchCombiner& bc) {
+void evaluate_reference(const Statistic& e, const double* const* v, int count, BatchCombiner& bc) {
   thread_local auto c = std::make_unique<Combiner>();
   for (int b = 0; b < count; ++b) {
     BatchVariant& x = bc.var[b];
@@ -92,7 +92,7 @@ void evaluate_reference(const Engine& e, const double* const* v, int count, Batc
   }
 }
 
-void solve_every_variant(const Engine& e, const double* const* v, int count, BatchCombiner& bc) {
+void solve_every_variant(const Statistic& e, const double* const* v, int count, BatchCombiner& bc) {
   combine_batch_converted(e.f(), e.nvara(), v, count, bc, e.sweeps(), nullptr);
 }
 

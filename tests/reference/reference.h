@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "combine/combine.h"
-#include "combine/engine.h"
+#include "combine/statistic.h"
 #include "driver/run_testing.h"
 
 namespace kolva {
@@ -38,11 +38,11 @@ double combine_reference(const double* k, int nvara, const double* v, Combiner& 
 
 // A batch evaluator for whole runs (TestRunSettings::evaluate) that
 // evaluates each variant with combine_reference against e's matrix.
-void evaluate_reference(const Engine& e, const double* const* v, int count, BatchCombiner& bc);
+void evaluate_reference(const Statistic& e, const double* const* v, int count, BatchCombiner& bc);
 
 // The engine's evaluation without its reuse table, so that every variant
 // is solved.
-void solve_every_variant(const Engine& e, const double* const* v, int count, BatchCombiner& bc);
+void solve_every_variant(const Statistic& e, const double* const* v, int count, BatchCombiner& bc);
 
 // The run's evaluation with at most `sweeps` QL sweeps per eigenvalue, so
 // that ordinary matrices report solver faults: evaluate_few_sweeps<2>.

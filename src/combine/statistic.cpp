@@ -1,10 +1,10 @@
-#include "combine/engine.h"
+#include "combine/statistic.h"
 
 #include <algorithm>
 
 namespace kolva {
 
-Engine::Engine(const double* k, int nvara, std::int32_t maxsweeps)
+Statistic::Statistic(const double* k, int nvara, std::int32_t maxsweeps)
     : nvara_(nvara), sweeps_(maxsweeps) {
   std::fill(std::begin(k_), std::end(k_), 0.0);
   std::fill(std::begin(f_), std::end(f_), 0.0);

@@ -1,6 +1,6 @@
-// The engine: the statistic against one phenotype correlation matrix,
-// made once and shared by every thread that evaluates variants against
-// it (the program's pass and the library alike).
+// The statistic against one phenotype correlation matrix, made once and
+// shared by every thread that evaluates variants against it (the
+// program's pass and the library's engine alike).
 #pragma once
 
 #include <cstdint>
@@ -12,15 +12,15 @@
 
 namespace kolva {
 
-class Engine {
+class Statistic {
  public:
   // k: the phenotype correlations, column-major with leading dimension
   // kLd, of which the nvara x nvara block (1 <= nvara <= maxnvara) is
   // read and copied; maxsweeps: QL sweeps allowed per eigenvalue. The
   // correlations are converted here, once.
-  Engine(const double* k, int nvara, std::int32_t maxsweeps = mits);
-  Engine(const Engine&) = delete;
-  Engine& operator=(const Engine&) = delete;
+  Statistic(const double* k, int nvara, std::int32_t maxsweeps = mits);
+  Statistic(const Statistic&) = delete;
+  Statistic& operator=(const Statistic&) = delete;
 
   int nvara() const { return nvara_; }
   std::int32_t sweeps() const { return sweeps_; }
@@ -31,7 +31,7 @@ class Engine {
   // variant b (-9 exactly is missing), into ws.var[0 .. count-1]: exactly
   // what the plain step-by-step evaluation gives each. Any number of
   // threads may call it at once, each with a workspace of its own; they
-  // share the engine's reuse table.
+  // share its reuse table.
   void evaluate(const double* const* v, int count, BatchCombiner& ws) const {
     combine_batch_converted(f_, nvara_, v, count, ws, sweeps_, &reuse_);
   }
