@@ -15,9 +15,10 @@
 #include <random>
 #include <vector>
 
-#include "driver/combine.h"
-#include "reference/reference.h"
+#include "combine/combine.h"
+#include "combine/combine_testing.h"
 #include "numeric/fastpath.h"
+#include "reference/reference.h"
 
 namespace {
 
@@ -46,8 +47,10 @@ Batch make_batch(int nvara, int count, unsigned seed) {
   for (int i = 0; i < nvara; ++i)
     for (int j = 0; j < nvara; ++j)
       b.k[j * kLd + i] =
-          i == j ? 1.0
-                 : std::round((load[2 * i] * load[2 * j] + load[2 * i + 1] * load[2 * j + 1]) * 1e4) / 1e4;
+          i == j
+              ? 1.0
+              : std::round((load[2 * i] * load[2 * j] + load[2 * i + 1] * load[2 * j + 1]) * 1e4) /
+                    1e4;
   b.p.resize(std::size_t(nvara) * count);
   for (double& x : b.p) x = u(g) < 0.03 ? -9.0 : u(g);
   return b;

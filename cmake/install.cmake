@@ -28,6 +28,34 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/src/report/kolva_report)
           PATTERN __pycache__ EXCLUDE)
 endif()
 
+# libkolva: the libraries, their headers, a pkg-config file and a CMake
+# package (find_package(kolva): kolva::kolva, shared, and
+# kolva::kolva_static). Both files find the prefix from where they lie, so
+# an installed tree may be moved.
+set_target_properties(kolva_shared PROPERTIES EXPORT_NAME kolva)
+set_target_properties(kolva_static PROPERTIES EXPORT_NAME kolva_static)
+install(TARGETS kolva_shared kolva_static EXPORT kolvaTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(FILES include/kolva/kolva.h include/kolva/kolva.hpp
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kolva)
+set(KOLVA_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/kolva)
+install(EXPORT kolvaTargets NAMESPACE kolva:: DESTINATION ${KOLVA_CMAKE_DIR})
+include(CMakePackageConfigHelpers)
+configure_package_config_file(cmake/kolvaConfig.cmake.in ${CMAKE_BINARY_DIR}/install/kolvaConfig.cmake
+                              INSTALL_DESTINATION ${KOLVA_CMAKE_DIR})
+write_basic_package_version_file(${CMAKE_BINARY_DIR}/install/kolvaConfigVersion.cmake
+                                 COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_BINARY_DIR}/install/kolvaConfig.cmake
+        ${CMAKE_BINARY_DIR}/install/kolvaConfigVersion.cmake DESTINATION ${KOLVA_CMAKE_DIR})
+file(RELATIVE_PATH KOLVA_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" KOLVA_PC_TO_PREFIX "${KOLVA_PC_TO_PREFIX}")
+configure_file(cmake/kolva.pc.in ${CMAKE_BINARY_DIR}/install/kolva.pc @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/install/kolva.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+install(FILES docs/library.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES examples/cpp/combine.cpp examples/cpp/CMakeLists.txt
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/example-cpp)
+
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/defdims examples/corr.txt examples/pvals.txt examples/results.expected
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
@@ -40,7 +68,10 @@ set(CPACK_PACKAGE_CONTACT "Kolva developers <kolva@localhost>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
-# Libraries from dpkg-shlibdeps; the report's Python modules listed.
+# Libraries from dpkg-shlibdeps; the report's Python modules listed. The
+# package also provides libkolva.so.0, with a shlibs file for packages
+# that link it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-numpy, python3-scipy, python3-matplotlib")
 include(CPack)

@@ -13,7 +13,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "driver/line_reader.h"
+#include "driver/line_reader_testing.h"
 #include "driver/variant.h"
 #include "fuzz_support.h"
 
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   kolva::fuzz::MemFile f(s);
   kolva::FileSource file(f.fd());
-  static kolva::LineReader lines;  // holds no state between lines, only its buffer
+  static kolva::LineByLine lines;  // holds no state between lines, only its buffer
   std::size_t pos = 0;
   for (;;) {
     std::string_view line;
@@ -99,15 +99,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string text;
   std::vector<std::uint32_t> ends{0};
   Outcome o;
-  while ((o = lines.take(again, per_take, bytes, text, ends)) == Outcome::success) {
+  kolva::LineReader reader;
+  while ((o = reader.take(again, per_take, bytes, text, ends)) == Outcome::success) {
   }
   KOLVA_CHECK(o == Outcome::eof && text == s);
   pos = 0;
   for (std::size_t i = 1; i < ends.size(); ++i) {
     std::size_t e = pos;
     while (e < s.size() && s[e] != '\n' && s[e] != '\r') ++e;
-    KOLVA_CHECK(kolva::line_content(std::string_view(text).substr(ends[i - 1], ends[i] - ends[i - 1])) ==
-                s.substr(pos, e - pos));
+    KOLVA_CHECK(kolva::line_content(std::string_view(text).substr(
+                    ends[i - 1], ends[i] - ends[i - 1])) == s.substr(pos, e - pos));
     pos = e;
     if (pos < s.size()) pos += (s[pos] == '\r' && pos + 1 < s.size() && s[pos + 1] == '\n') ? 2 : 1;
     KOLVA_CHECK(ends[i] == pos);

@@ -20,11 +20,6 @@ constexpr int kProgressEvery = 10000;
 
 }  // namespace
 
-void evaluate_batch(const double* k, int nvara, const double* const* v, int count,
-                    BatchCombiner& bc) {
-  combine_batch(k, nvara, v, count, bc, mits);
-}
-
 BatchBounds batch_bounds(int nvara, int slots) {
   const std::size_t share = kInFlightBytes / static_cast<std::size_t>(slots < 1 ? 1 : slots);
   const std::size_t per_line =
@@ -32,7 +27,8 @@ BatchBounds batch_bounds(int nvara, int slots) {
   std::size_t lines = std::min(kBatchOutput, share) / per_line;
   if (lines > static_cast<std::size_t>(kBatchLinesMax)) lines = kBatchLinesMax;
   const std::int64_t cube = std::int64_t{nvara < 1 ? 1 : nvara} * nvara * nvara;
-  if (static_cast<std::int64_t>(lines) * cube > kBatchWork) lines = static_cast<std::size_t>(kBatchWork / cube);
+  if (static_cast<std::int64_t>(lines) * cube > kBatchWork)
+    lines = static_cast<std::size_t>(kBatchWork / cube);
   lines -= lines % kBatch;
   return {lines < static_cast<std::size_t>(kBatch) ? kBatch : static_cast<int>(lines),
           std::min(kBatchBytes, share)};
@@ -61,8 +57,9 @@ void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int
   if (b.read_failed) b.read_end = {ReadStage::line, o};
 }
 
-void evaluate_lines(const double* k, int nvara, std::int32_t nsnp, BatchEvaluator evaluate,
-                    LineBatch& b, LineWorker& w) {
+void evaluate_lines(const Statistic& e, std::int32_t nsnp, LineBatch& b, LineWorker& w,
+                    detail::BatchEvaluator evaluate) {
+  const int nvara = e.nvara();
   b.good = 0;
   b.results.clear();
   b.result_end.clear();
@@ -86,7 +83,10 @@ void evaluate_lines(const double* k, int nvara, std::int32_t nsnp, BatchEvaluato
         break;
       }
     }
-    evaluate(k, nvara, values, got, w.bc);
+    if (evaluate)
+      evaluate(e, values, got, w.bc);
+    else
+      e.evaluate(values, got, w.bc);
     for (int g = 0; g < got; ++g) {
       const int i = i0 + g;
       const auto kv = static_cast<std::int32_t>(b.first + i);

@@ -10,20 +10,19 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/combine.h"
+#include "combine/statistic.h"
 #include "driver/line_reader.h"
 #include "driver/variant.h"
 
 namespace kolva {
 
-// Evaluates `count` variants with nvara p-values each (v[b] those of
-// variant b) into bc.var[0 .. count-1]; combine_batch in the run.
-using BatchEvaluator = void (*)(const double* k, int nvara, const double* const* v, int count,
-                                BatchCombiner& bc);
-
-// The run's evaluation: combine_batch with mits sweeps.
-void evaluate_batch(const double* k, int nvara, const double* const* v, int count,
-                    BatchCombiner& bc);
+namespace detail {
+// Evaluates `count` variants of e.nvara() p-values each (v[b] those of
+// variant b) into ws.var[0 .. count-1] in place of e.evaluate: a test's
+// other evaluation of the same run (driver/run_testing.h).
+using BatchEvaluator = void (*)(const Statistic& e, const double* const* v, int count,
+                                BatchCombiner& ws);
+}  // namespace detail
 
 // A batch holds whole lines up to these bounds (a line longer than the
 // byte bound is a batch of its own). The line bound keeps the bytes a
@@ -50,9 +49,6 @@ struct BatchBounds {
 // The bounds of each of `slots` batches in flight for nvara phenotypes.
 BatchBounds batch_bounds(int nvara, int slots);
 
-// Lines per batch for nvara phenotypes when one batch is in flight.
-inline int batch_lines(int nvara) { return batch_bounds(nvara, 1).lines; }
-
 // Where a run of records of one channel ends in a batch's text: after the
 // records of variant `line` (0-based in the batch) reach byte `end`.
 struct RecordMark {
@@ -76,11 +72,11 @@ struct LineBatch {
   // line `good` could not be split (split_end says why).
   int good = 0;
   ReadResult split_end{ReadStage::values, Outcome::success};
-  std::string results;               // result records, one per good line
+  std::string results;  // result records, one per good line
   std::vector<std::uint32_t> result_end;
-  std::string log;                   // fault records
+  std::string log;                    // fault records
   std::vector<RecordMark> log_marks;  // one per record
-  std::string console;               // progress records
+  std::string console;                // progress records
   std::vector<RecordMark> console_marks;
 
   std::string_view line(int i) const {
@@ -95,7 +91,7 @@ struct LineBatch {
 // Working storage of one thread that evaluates batches.
 struct LineWorker {
   Variant var[kBatch];
-  BatchCombiner bc;
+  BatchCombiner bc;  // its workspace for the statistic
 };
 
 // Reads lines of the p-value file `in` within the bounds, none beyond
@@ -103,11 +99,13 @@ struct LineWorker {
 void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int32_t nsnp,
                 BatchBounds bounds, LineBatch& b);
 
-// Splits, evaluates and formats the lines of b: result records, fault
-// records and progress records (every 10000th variant), in the bytes the
-// channels would receive. Stops at the first line that cannot be split.
-void evaluate_lines(const double* k, int nvara, std::int32_t nsnp, BatchEvaluator evaluate,
-                    LineBatch& b, LineWorker& w);
+// Splits, evaluates through the statistic e and formats the lines of b:
+// result records, fault records and progress records (every 10000th
+// variant), in the bytes the channels would receive. Stops at the first
+// line that cannot be split. evaluate: null, or a test's evaluation in
+// place of the statistic's.
+void evaluate_lines(const Statistic& e, std::int32_t nsnp, LineBatch& b, LineWorker& w,
+                    detail::BatchEvaluator evaluate = nullptr);
 
 // A long line may have grown b's text far beyond the bounds: that memory
 // goes back.

@@ -102,13 +102,4 @@ Outcome LineReader::take(FileSource& in, int lines, std::size_t bytes, std::stri
   return Outcome::success;
 }
 
-Outcome LineReader::next(FileSource& in, std::string_view& line) {
-  text_.clear();
-  ends_.clear();
-  const Outcome o = take(in, 1, 1, text_, ends_);
-  if (ends_.empty()) return o;
-  line = line_content(text_);
-  return Outcome::success;
-}
-
 }  // namespace kolva

@@ -28,14 +28,6 @@ class LineReader {
   // line (which is not kept).
   Outcome take(FileSource& in, int lines, std::size_t bytes, std::string& text,
                std::vector<std::uint32_t>& ends);
-
-  // The next line alone, without its line end: success, or eof when there
-  // is no further line, or error. `line` stays valid until the next call.
-  Outcome next(FileSource& in, std::string_view& line);
-
- private:
-  std::string text_;
-  std::vector<std::uint32_t> ends_;
 };
 
 // A line as take() keeps it, without its line end.

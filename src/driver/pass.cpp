@@ -1,5 +1,9 @@
 #include "driver/pass.h"
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -7,10 +11,6 @@
 #include <system_error>
 #include <thread>
 #include <vector>
-#include <pthread.h>
-#include <sched.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace kolva {
 
@@ -19,7 +19,7 @@ namespace {
 // Batches read ahead of the writer, beyond one per worker.
 constexpr int kSlack = 4;
 
-void serial_pass(Channels& ch, const Control& c, const double* k, BatchEvaluator evaluate) {
+void serial_pass(Channels& ch, const Control& c, const Statistic& e, detail::BatchEvaluator evaluate) {
   const BatchBounds bounds = batch_bounds(c.nvara, 1);
   FileSource& in = ch.input(kPvalUnit);
   LineReader reader;
@@ -27,31 +27,31 @@ void serial_pass(Channels& ch, const Control& c, const double* k, BatchEvaluator
   auto worker = std::make_unique<LineWorker>();
   for (std::int64_t first = 1; first <= c.nsnp; first += batch->count) {
     read_lines(in, reader, first, c.nsnp, bounds, *batch);
-    evaluate_lines(k, c.nvara, c.nsnp, evaluate, *batch, *worker);
+    evaluate_lines(e, c.nsnp, *batch, *worker, evaluate);
     write_lines(ch, *batch);  // ends the run at a failing line
     release_long(*batch, bounds);
   }
 }
 
-// The pipeline: a ring of batch slots. A reader thread reads batches into
+// The threaded pass: a ring of batch slots. A reader thread reads batches into
 // free slots and queues them, workers evaluate queued slots in any order,
 // and the calling thread writes the slots in the order they were read,
 // which frees them for the reader. Only the reader touches the p-value
 // file and only the calling thread the channels, which it alone can end
 // the run on.
-class Pipeline {
+class ThreadedPass {
  public:
-  Pipeline(FileSource& in, const Control& c, const double* k, BatchEvaluator evaluate,
-           int workers)
-      : in_(in), c_(c), k_(k), evaluate_(evaluate),
+  ThreadedPass(FileSource& in, const Control& c, const Statistic& e, detail::BatchEvaluator evaluate,
+               int workers)
+      : in_(in),
+        c_(c),
+        e_(e),
+        evaluate_(evaluate),
         slots_(static_cast<std::size_t>(workers + kSlack)),
         bounds_(batch_bounds(c.nvara, workers + kSlack)),
         wake_(::eventfd(0, EFD_CLOEXEC)) {
     for (auto& s : slots_) s.batch = std::make_unique<LineBatch>();
-    for (int t = 0; t < workers; ++t) {
-      storage_.push_back(std::make_unique<LineWorker>());
-      storage_.back()->bc.reuse = &reuse_;
-    }
+    for (int t = 0; t < workers; ++t) storage_.push_back(std::make_unique<LineWorker>());
     if (wake_ < 0) return;
     in_.wake_on(wake_);
     try {
@@ -64,7 +64,7 @@ class Pipeline {
     }
   }
 
-  ~Pipeline() {
+  ~ThreadedPass() {
     {
       std::lock_guard lock(mu_);
       closing_ = true;
@@ -190,7 +190,7 @@ class Pipeline {
       }
       std::exception_ptr error;
       try {
-        evaluate_lines(k_, c_.nvara, c_.nsnp, evaluate_, *s->batch, w);
+        evaluate_lines(e_, c_.nsnp, *s->batch, w, evaluate_);
       } catch (...) {
         error = std::current_exception();
       }
@@ -207,11 +207,10 @@ class Pipeline {
 
   FileSource& in_;
   const Control& c_;
-  const double* k_;
-  BatchEvaluator evaluate_;
+  const Statistic& e_;  // every worker's evaluations go through it
+  detail::BatchEvaluator evaluate_;
   std::vector<Slot> slots_;
   const BatchBounds bounds_;
-  ReuseTable reuse_{true};  // the evaluations every worker reuses
   std::vector<std::unique_ptr<LineWorker>> storage_;  // one per worker
   int wake_;
   std::thread reader_;
@@ -222,29 +221,29 @@ class Pipeline {
   std::condition_variable done_cv_;    // writer: a batch is done, or reading is over
   std::condition_variable free_cv_;    // reader: a slot was written
   std::vector<Slot*> queue_;
-  std::size_t read_ = 0;     // batches read and queued
-  std::size_t written_ = 0;  // batches written
-  std::size_t in_flight_ = 0;  // bytes of text read and not yet written
-  bool reader_waits_ = false;  // the reader sleeps until the writer wakes it
+  std::size_t read_ = 0;          // batches read and queued
+  std::size_t written_ = 0;       // batches written
+  std::size_t in_flight_ = 0;     // bytes of text read and not yet written
+  bool reader_waits_ = false;     // the reader sleeps until the writer wakes it
   const Slot* wanted_ = nullptr;  // the batch the writer waits for
-  bool over_ = false;        // the reader has queued its last batch
+  bool over_ = false;             // the reader has queued its last batch
   std::exception_ptr reader_error_;
   bool closing_ = false;
 };
 
 }  // namespace
 
-void variant_pass(Channels& ch, const Control& c, const double* k, int threads,
-                  BatchEvaluator evaluate) {
+void variant_pass(Channels& ch, const Control& c, const Statistic& e, int threads,
+                  detail::BatchEvaluator evaluate) {
   if (threads > kMaxThreads) threads = kMaxThreads;
   if (threads > 1 && c.nsnp >= 1) {
-    Pipeline p(ch.input(kPvalUnit), c, k, evaluate, threads);
+    ThreadedPass p(ch.input(kPvalUnit), c, e, evaluate, threads);
     if (p.running()) {
       p.run(ch);
       return;
     }
   }
-  serial_pass(ch, c, k, evaluate);
+  serial_pass(ch, c, e, evaluate);
 }
 
 }  // namespace kolva

@@ -8,7 +8,9 @@
 
 namespace kolva {
 
-// Runs the pass for variants 1 .. c.nsnp against the correlation matrix k.
+// Runs the pass for variants 1 .. c.nsnp through the statistic e (made from
+// the run's correlation matrix; evaluate: null, or a test's evaluation in
+// place of the statistic's).
 //
 // With one thread every batch is read, evaluated and written in turn.
 // With more, a reader thread reads batches, `threads` workers evaluate
@@ -18,7 +20,7 @@ namespace kolva {
 // thread count, also when the run ends early: a failing line or an
 // input/output failure ends it (RunEnd) on the calling thread, after the
 // reader and every worker have been joined.
-void variant_pass(Channels& ch, const Control& c, const double* k, int threads,
-                  BatchEvaluator evaluate);
+void variant_pass(Channels& ch, const Control& c, const Statistic& e, int threads,
+                  detail::BatchEvaluator evaluate = nullptr);
 
 }  // namespace kolva

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/combine.h"
+#include "combine/combine.h"
 #include "driver/variant.h"
 
 namespace kolva {

@@ -1,17 +1,18 @@
 #include "driver/run.h"
 
-#include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <malloc.h>
+#include <unistd.h>
+#include <csignal>
+#include <cstdlib>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "driver/control.h"
 #include "driver/options.h"
 #include "driver/pass.h"
 #include "driver/phenotypes.h"
+#include "driver/run_testing.h"
 
 namespace kolva {
 
@@ -26,6 +27,10 @@ bool write_all(int fd, std::string_view text) {
 }  // namespace
 
 int run(const RunStreams& streams, const RunSettings& settings) {
+  return run_hooked(streams, {settings.threads});
+}
+
+int run_hooked(const RunStreams& streams, const TestRunSettings& settings) {
   Channels ch(streams.out, streams.err);
   int status = 0;
   try {
@@ -38,7 +43,8 @@ int run(const RunStreams& streams, const RunSettings& settings) {
     report_phenotypes(ch, c, *ph);
     ch.write_freeform(kConsoleUnit, {" EVD of phenotypes finished "});
     ch.write_freeform(kConsoleUnit, {" snp 1 to snps (every 10000 shown)"});
-    variant_pass(ch, c, ph->k, settings.threads, settings.evaluate);
+    const auto engine = std::make_unique<Statistic>(ph->k, c.nvara, settings.evaluate.sweeps);
+    variant_pass(ch, c, *engine, settings.threads, settings.evaluate.batch);
     ch.stop("end kolva ", 0);
   } catch (const RunEnd& end) {
     status = end.status;
@@ -58,15 +64,12 @@ int run_process(int argc, const char* const* argv) {
 
   const Options o = parse_options(argc, argv, std::getenv(kThreadsEnv), usable_cpus());
   switch (o.action) {
-    case Options::Action::help:
-      return write_all(1, usage_text()) ? 0 : 2;
-    case Options::Action::version:
-      return write_all(1, version_text()) ? 0 : 2;
+    case Options::Action::help: return write_all(1, usage_text()) ? 0 : 2;
+    case Options::Action::version: return write_all(1, version_text()) ? 0 : 2;
     case Options::Action::bad_usage:
       write_all(2, "kolva: " + o.problem + "; see 'kolva --help'\n");
       return kUsageStatus;
-    case Options::Action::run:
-      break;
+    case Options::Action::run: break;
   }
 
   // A closed standard stream keeps its descriptor number reserved (on

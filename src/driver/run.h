@@ -2,8 +2,6 @@
 // variants, and the stop that ends it.
 #pragma once
 
-#include "driver/line_batch.h"
-
 namespace kolva {
 
 // Standard output and standard error of a run (file descriptors), so that
@@ -13,12 +11,9 @@ struct RunStreams {
   int err = 2;
 };
 
-// How the variant pass runs. Neither changes a byte of the output.
+// How the variant pass runs. Nothing here changes a byte of the output.
 struct RunSettings {
   int threads = 1;
-  // The evaluation of a batch of variants: the run's own unless a caller
-  // in the same process (a test comparing it with another) passes one.
-  BatchEvaluator evaluate = evaluate_batch;
 };
 
 // Runs in the working directory and returns the exit status: 0 for the

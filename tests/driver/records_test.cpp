@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "combine/combine_testing.h"
 #include "driver/records.h"
 #include "support/run_binary.h"
 
@@ -16,9 +17,10 @@ TEST(FaultRecords, WholeMatrixThenBlocksInOrder) {
   std::string log;
   for (const SolverFault& f : faults) append_fault(log, 7, f);
   EXPECT_EQ(log,
-            testing::records({" ERROR in Tdiag-Lrvt call 2 snp =      7 errors        0        1",
-                              " ERROR in Tdiag-Lrvt call 3 j & snp =   3       7 errors        0        1",
-                              " ERROR in Tdiag-Lrvt call 3 j & snp =  12       7 errors       -5        2"}));
+            testing::records(
+                {" ERROR in Tdiag-Lrvt call 2 snp =      7 errors        0        1",
+                 " ERROR in Tdiag-Lrvt call 3 j & snp =   3       7 errors        0        1",
+                 " ERROR in Tdiag-Lrvt call 3 j & snp =  12       7 errors       -5        2"}));
 }
 
 }  // namespace

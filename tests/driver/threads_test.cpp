@@ -15,8 +15,8 @@
 #include <string>
 #include <thread>
 
-#include "driver/line_batch.h"
-#include "driver/run.h"
+#include "driver/line_batch_testing.h"
+#include "driver/run_testing.h"
 #include "reference/reference.h"
 #include "support/in_process.h"
 #include "support/run_binary.h"
@@ -38,9 +38,10 @@ struct Case {
   int phenotypes;
   int variants;
   Damage damage = Damage::none;
-  int line = 0;  // the line damaged: from 1, or 0 the first of the second batch, -1 the last of the first
+  int line =
+      0;  // the line damaged: from 1, or 0 the first of the second batch, -1 the last of the first
   Out out = Out::file;
-  BatchEvaluator evaluate = evaluate_batch;
+  Evaluator evaluate = evaluate_batch;
   int status = 0;
   In in = In::file;
 };
@@ -78,16 +79,16 @@ Outcome run_copy(const fs::path& data, const Case& c, int threads) {
     EXPECT_EQ(::mkfifo("pvals.txt", 0644), 0);
     std::size_t cut = 0;
     for (int n = 0; n < batch_lines(c.phenotypes) * 5 / 2; ++n) cut = lines.find('\n', cut) + 1;
-    feeder = std::thread([path = dir / "pvals.txt", part = lines.substr(0, cut),
-                          done = over.get_future()] {
-      const int fd = ::open(path.c_str(), O_WRONLY);
-      int err = 0;
-      Channels::write_fd(fd, part, err);
-      done.wait();
-      ::close(fd);
-    });
+    feeder = std::thread(
+        [path = dir / "pvals.txt", part = lines.substr(0, cut), done = over.get_future()] {
+          const int fd = ::open(path.c_str(), O_WRONLY);
+          int err = 0;
+          Channels::write_fd(fd, part, err);
+          done.wait();
+          ::close(fd);
+        });
   }
-  const int status = run(s, {threads, c.evaluate});
+  const int status = run_hooked(s, {threads, c.evaluate});
   if (feeder.joinable()) {
     over.set_value();
     feeder.join();
@@ -117,7 +118,8 @@ TEST_P(Threads, EveryThreadCountWritesTheOneThreadBytes) {
         if (c.damage == Damage::file_ends) break;
         if (c.damage == Damage::bad_value) text = "1 rsbad 0.1 x7";
         if (c.damage == Damage::short_line) text = "1 rsshort 0.5";
-        if (c.damage == Damage::long_line) text = "1 rslong " + std::string(std::size_t{1} << 20, '1');
+        if (c.damage == Damage::long_line)
+          text = "1 rslong " + std::string(std::size_t{1} << 20, '1');
       }
       out += text + "\n";
     }
@@ -155,13 +157,17 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"long_line_first", 5, 5000, Damage::long_line, 1, Out::file, evaluate_batch, 1},
         Case{"bad_value_mid_batch", 5, 5000, Damage::bad_value, 200, Out::file, evaluate_batch, 1},
         Case{"long_line_mid_batch", 2, 3000, Damage::long_line, 777, Out::file, evaluate_batch, 1},
-        Case{"short_line_last_of_batch", 5, 5000, Damage::short_line, -1, Out::file, evaluate_batch, 1},
-        Case{"long_line_first_of_batch", 5, 5000, Damage::long_line, 0, Out::file, evaluate_batch, 1},
-        Case{"bad_value_first_of_batch", 50, 300, Damage::bad_value, 0, Out::file, evaluate_batch, 1},
+        Case{"short_line_last_of_batch", 5, 5000, Damage::short_line, -1, Out::file, evaluate_batch,
+             1},
+        Case{"long_line_first_of_batch", 5, 5000, Damage::long_line, 0, Out::file, evaluate_batch,
+             1},
+        Case{"bad_value_first_of_batch", 50, 300, Damage::bad_value, 0, Out::file, evaluate_batch,
+             1},
         Case{"short_line_last", 5, 5000, Damage::short_line, 5000, Out::file, evaluate_batch, 1},
         Case{"file_ends_early", 5, 5000, Damage::file_ends, 930, Out::file, evaluate_batch, 1},
         // Writes refused.
-        Case{"result_on_full_device", 5, 5000, Damage::none, 0, Out::full_result, evaluate_batch, 2},
+        Case{"result_on_full_device", 5, 5000, Damage::none, 0, Out::full_result, evaluate_batch,
+             2},
         Case{"stdout_closed", 2, 25000, Damage::none, 0, Out::closed, evaluate_batch, 2},
         Case{"stdout_broken_pipe", 2, 25000, Damage::none, 0, Out::broken_pipe, evaluate_batch, 2},
         // The reader waits on a pipe that gives no more while the writer

@@ -1,15 +1,15 @@
 // Splitting variant lines and reading them from files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <random>
-#include <fcntl.h>
 #include <limits>
-#include <unistd.h>
+#include <random>
 
-#include "driver/line_reader.h"
+#include "driver/line_reader_testing.h"
 #include "driver/variant.h"
 #include "support/run_binary.h"
 
@@ -53,10 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, Split,
     ::testing::Values(
         SplitCase{"1 rs123 0.01 0.2", 2, Outcome::success, "1   ", "rs123", {0.01, 0.2}},
-        SplitCase{"   chr10    rs5   0.5    0.25  ", 2, Outcome::success, "chr1", "rs5", {0.5, 0.25}},
+        SplitCase{
+            "   chr10    rs5   0.5    0.25  ", 2, Outcome::success, "chr1", "rs5", {0.5, 0.25}},
         SplitCase{"X " + k33 + " 0.5", 1, Outcome::success, "X   ", k33, {0.5}},
-        SplitCase{"X " + k34 + " 0.5", 1, Outcome::success, "X   ",
-                  k34.substr(0, 30) + "...", {0.5}},
+        SplitCase{
+            "X " + k34 + " 0.5", 1, Outcome::success, "X   ", k34.substr(0, 30) + "...", {0.5}},
         // Missing-value words, each a token of its own.
         SplitCase{"1 rs1 0.1 NA 0.3", 3, Outcome::success, "1   ", "rs1", {0.1, NA, 0.3}},
         SplitCase{"1 rs1 0.1 na 0.3", 3, Outcome::success, "1   ", "rs1", {0.1, NA, 0.3}},
@@ -73,7 +74,11 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"1 rs1 0.1,,0.3", 3, Outcome::success, "1   ", "rs1", {0.1, NA, 0.3}},
         SplitCase{"1 rs1 0.1 /", 2, Outcome::success, "1   ", "rs1", {0.1, NA}},
         // -9 written as a number is missing too; anything else is a value.
-        SplitCase{"1 rs1 -9 -9.0 -9e0 -9.5 9", 5, Outcome::success, "1   ", "rs1",
+        SplitCase{"1 rs1 -9 -9.0 -9e0 -9.5 9",
+                  5,
+                  Outcome::success,
+                  "1   ",
+                  "rs1",
                   {-9.0, -9.0, -9.0, -9.5, 9.0}},
         // Too few values.
         SplitCase{"", 1, Outcome::eof, "    ", "", {}},
@@ -89,7 +94,7 @@ std::vector<std::pair<Outcome, std::string>> read_lines(const std::string& bytes
   dir.write("f", bytes);
   int fd = ::open((dir / "f").c_str(), O_RDONLY);
   FileSource src(fd);
-  LineReader lines;
+  LineByLine lines;
   std::vector<std::pair<Outcome, std::string>> got;
   for (;;) {
     std::string_view line;
@@ -103,11 +108,13 @@ std::vector<std::pair<Outcome, std::string>> read_lines(const std::string& bytes
 
 TEST(LineReader, LineEndsInEveryForm) {
   using P = std::pair<Outcome, std::string>;
-  EXPECT_EQ(read_lines("a\nb\r\nc\rd"),
-            (std::vector<P>{{Outcome::success, "a"}, {Outcome::success, "b"},
-                            {Outcome::success, "c"}, {Outcome::success, "d"}, {Outcome::eof, ""}}));
-  EXPECT_EQ(read_lines("\n\r\n"), (std::vector<P>{{Outcome::success, ""}, {Outcome::success, ""},
-                                                  {Outcome::eof, ""}}));
+  EXPECT_EQ(read_lines("a\nb\r\nc\rd"), (std::vector<P>{{Outcome::success, "a"},
+                                                        {Outcome::success, "b"},
+                                                        {Outcome::success, "c"},
+                                                        {Outcome::success, "d"},
+                                                        {Outcome::eof, ""}}));
+  EXPECT_EQ(read_lines("\n\r\n"),
+            (std::vector<P>{{Outcome::success, ""}, {Outcome::success, ""}, {Outcome::eof, ""}}));
   EXPECT_EQ(read_lines(""), (std::vector<P>{{Outcome::eof, ""}}));
 }
 
@@ -128,8 +135,8 @@ std::vector<std::pair<Outcome, std::string>> take_lines(const std::string& bytes
   ::close(fd);
   std::vector<std::pair<Outcome, std::string>> got;
   for (std::size_t i = 1; i < ends.size(); ++i)
-    got.emplace_back(Outcome::success,
-                     std::string(line_content(std::string_view(text).substr(ends[i - 1], ends[i] - ends[i - 1]))));
+    got.emplace_back(Outcome::success, std::string(line_content(std::string_view(text).substr(
+                                           ends[i - 1], ends[i] - ends[i - 1]))));
   got.emplace_back(o, "");
   EXPECT_EQ(ends.back(), text.size());
   return got;
@@ -143,14 +150,18 @@ TEST(LineReader, LinesAcrossBufferRefills) {
   const std::string first(b - 1, 'x');
   const std::string longer(3 * b + 17, 'y');
   using P = std::pair<Outcome, std::string>;
-  const std::vector<P> want{{Outcome::success, first}, {Outcome::success, longer},
-                            {Outcome::success, "z"}, {Outcome::eof, ""}};
+  const std::vector<P> want{{Outcome::success, first},
+                            {Outcome::success, longer},
+                            {Outcome::success, "z"},
+                            {Outcome::eof, ""}};
   const std::string crlf = first + "\r\n" + longer + "\nz";
   const std::string cr = first + "\r" + longer + "\rz";
   std::string many;
-  for (int i = 0; i < 5000; ++i) many += "1 rs" + std::to_string(i) + (i % 3 ? " 0.5\n" : " 0.5\r\n");
+  for (int i = 0; i < 5000; ++i)
+    many += "1 rs" + std::to_string(i) + (i % 3 ? " 0.5\n" : " 0.5\r\n");
   const std::string overlong = many + std::string(kMaxLine + 1, '1') + "\nz\n";
-  for (auto [per_take, bound] : {std::pair{1, std::size_t{1}}, {3, 100}, {1000, std::size_t{1} << 18}}) {
+  for (auto [per_take, bound] :
+       {std::pair{1, std::size_t{1}}, {3, 100}, {1000, std::size_t{1} << 18}}) {
     EXPECT_EQ(take_lines(crlf, per_take, bound), want);
     EXPECT_EQ(take_lines(cr, per_take, bound), want);
     EXPECT_EQ(take_lines(many, per_take, bound), read_lines(many));
@@ -179,20 +190,59 @@ namespace {
 // Lines of common and uncommon value tokens: split_variant must give the
 // outcome and the bits of the free-form read of the same value part.
 TEST(Split, CommonTokensReadAsTheFreeFormReadReadsThem) {
-  static const char* const kTokens[] = {
-      "0.5", "-0", "+0.0", "0", "1", "1.", ".5", "-.5", "00.0012300", "3.2e-08", "1E+05",
-      "7e-300", "2.5e-308", "4.9e-324", "1e-400", "1e999", "-1e999", "1.7976931348623157e308",
-      "0.1000000000000000055511151231257827", "123456789012345678901234567890",
-      "0.30000000000000004", "9007199254740993", "1e22", "1e23", "123456789012345e-22",
-      "NA", "na", "N", "nan", "NaN", "-NA", "nan1", "inf", "1d5", "1-5", "2*0.5", "0.5,",
-      "e5", "1e", "1e+", ".", "-", "0x10", "1.5e3x", "\t0.2"};
+  static const char* const kTokens[] = {"0.5",
+                                        "-0",
+                                        "+0.0",
+                                        "0",
+                                        "1",
+                                        "1.",
+                                        ".5",
+                                        "-.5",
+                                        "00.0012300",
+                                        "3.2e-08",
+                                        "1E+05",
+                                        "7e-300",
+                                        "2.5e-308",
+                                        "4.9e-324",
+                                        "1e-400",
+                                        "1e999",
+                                        "-1e999",
+                                        "1.7976931348623157e308",
+                                        "0.1000000000000000055511151231257827",
+                                        "123456789012345678901234567890",
+                                        "0.30000000000000004",
+                                        "9007199254740993",
+                                        "1e22",
+                                        "1e23",
+                                        "123456789012345e-22",
+                                        "NA",
+                                        "na",
+                                        "N",
+                                        "nan",
+                                        "NaN",
+                                        "-NA",
+                                        "nan1",
+                                        "inf",
+                                        "1d5",
+                                        "1-5",
+                                        "2*0.5",
+                                        "0.5,",
+                                        "e5",
+                                        "1e",
+                                        "1e+",
+                                        ".",
+                                        "-",
+                                        "0x10",
+                                        "1.5e3x",
+                                        "\t0.2"};
   std::mt19937 g(77);
   // A random decimal: 1 to 25 digits, a point anywhere, an exponent or not.
   auto number = [&g] {
     std::string s;
     const int digits = 1 + static_cast<int>(g() % 25);
     const int point = static_cast<int>(g() % (digits + 1));
-    for (int i = 0; i < digits; ++i) s += (i == point ? "." : "") + std::string(1, char('0' + g() % 10));
+    for (int i = 0; i < digits; ++i)
+      s += (i == point ? "." : "") + std::string(1, char('0' + g() % 10));
     if (g() % 2) s += "e" + std::to_string(static_cast<int>(g() % 80) - 40);
     return s;
   };
@@ -201,7 +251,8 @@ TEST(Split, CommonTokensReadAsTheFreeFormReadReadsThem) {
     std::string rest;
     const int tokens = static_cast<int>(g() % 6);
     for (int t = 0; t < tokens; ++t)
-      rest += std::string(1 + g() % 2, ' ') + (g() % 2 ? number() : kTokens[g() % std::size(kTokens)]);
+      rest +=
+          std::string(1 + g() % 2, ' ') + (g() % 2 ? number() : kTokens[g() % std::size(kTokens)]);
     Variant v;
     const Outcome got = split_variant("1 rs " + rest, nvara, v);
     double want[maxnvara];

@@ -23,9 +23,18 @@ for program in kolva kolva-prep kolva-report; do
   [ -f "$root/share/man/man1/$program.1" ] || { echo "package_test: no man page for $program" >&2; exit 1; }
 done
 
+# libkolva: the shared library under its SONAME, the static one, the
+# headers, and the pkg-config and CMake files.
+for f in lib/libkolva.so.0 lib/libkolva.so lib/libkolva.a include/kolva/kolva.h include/kolva/kolva.hpp \
+         lib/pkgconfig/kolva.pc lib/cmake/kolva/kolvaConfig.cmake; do
+  [ -e "$root/$f" ] || { echo "package_test: $f is not installed" >&2; exit 1; }
+done
+PKG_CONFIG_PATH="$root/lib/pkgconfig" pkg-config --exists kolva ||
+  { echo "package_test: pkg-config does not find kolva in the package" >&2; exit 1; }
+
 run="$scratch/example"
 mkdir "$run"
 cp "$root/share/doc/kolva/examples/"* "$run/"
 (cd "$run" && "$root/bin/kolva" > /dev/null 2>&1)
 cmp "$run/results.txt" "$run/results.expected"
-echo "package_test: $(basename "$deb") installs kolva, kolva-prep and kolva-report; the example gives its expected results"
+echo "package_test: $(basename "$deb") installs kolva, kolva-prep, kolva-report and libkolva; the example gives its expected results"

@@ -81,16 +81,19 @@ double combine_reference(const double* k, int nvara, const double* v, Combiner& 
   return best;
 }
 
-void evaluate_reference(const double* k, int nvara, const double* const* v, int count,
-                        BatchCombiner& bc) {
+void evaluate_reference(const Statistic& e, const double* const* v, int count, BatchCombiner& bc) {
   thread_local auto c = std::make_unique<Combiner>();
   for (int b = 0; b < count; ++b) {
     BatchVariant& x = bc.var[b];
-    x.combined = combine_reference(k, nvara, v[b], *c);
+    x.combined = combine_reference(e.k(), e.nvara(), v[b], *c);
     x.n = c->n;
     x.nfaults = c->nfaults;
     for (int f = 0; f < c->nfaults; ++f) x.faults[f] = c->faults[f];
   }
+}
+
+void solve_every_variant(const Statistic& e, const double* const* v, int count, BatchCombiner& bc) {
+  combine_batch_converted(e.f(), e.nvara(), v, count, bc, e.sweeps(), nullptr);
 }
 
 }  // namespace kolva

@@ -7,27 +7,28 @@
 
 #include <cstdint>
 
-#include "driver/combine.h"
+#include "combine/combine.h"
+#include "combine/statistic.h"
+#include "driver/run_testing.h"
 
 namespace kolva {
 
 // Full form of the solver: eigenvalues with eigenvectors (z in: scratch for
 // tdiag, out of tdiag: Q; out of lrvt: column k the eigenvector of d(k)).
-void tdiag(int n, const double* a, double* d, double* e, double* z, int ld,
-           std::int32_t& fault);
+void tdiag(int n, const double* a, double* d, double* e, double* z, int ld, std::int32_t& fault);
 void lrvt(int n, double* d, double* e, double* z, std::int32_t& fault, int ld);
 // lrvt with maxsweeps sweeps allowed per eigenvalue instead of mits.
-void lrvt_limited(int n, double* d, double* e, double* z, std::int32_t& fault,
-                  int ld, std::int32_t maxsweeps);
+void lrvt_limited(int n, double* d, double* e, double* z, std::int32_t& fault, int ld,
+                  std::int32_t maxsweeps);
 
 // Working storage of the plain evaluation, fixed in size and reused.
 struct Combiner : Evaluation {
-  double p[kLd * kLd];           // converted matrix P
-  double b[kLd * kLd];           // copy of a leading block
-  double z[kLd * kLd];           // solver scratch
-  double lam[kLd];               // eigenvalues of P
-  double mu[kLd];                // eigenvalues of a block
-  double off[kLd];               // solver scratch
+  double p[kLd * kLd];  // converted matrix P
+  double b[kLd * kLd];  // copy of a leading block
+  double z[kLd * kLd];  // solver scratch
+  double lam[kLd];      // eigenvalues of P
+  double mu[kLd];       // eigenvalues of a block
+  double off[kLd];      // solver scratch
   std::int32_t codes[4] = {};
 };
 
@@ -35,26 +36,21 @@ struct Combiner : Evaluation {
 // p-values); c.n, c.m, c.mj and c.faults are left as results.
 double combine_reference(const double* k, int nvara, const double* v, Combiner& c);
 
-// A batch evaluator for whole runs (RunSettings::evaluate) that evaluates
-// each variant with combine_reference.
-void evaluate_reference(const double* k, int nvara, const double* const* v, int count,
-                        BatchCombiner& bc);
+// A batch evaluator for whole runs (TestRunSettings::evaluate) that
+// evaluates each variant with combine_reference against e's matrix.
+void evaluate_reference(const Statistic& e, const double* const* v, int count, BatchCombiner& bc);
+
+// The engine's evaluation without its reuse table, so that every variant
+// is solved.
+void solve_every_variant(const Statistic& e, const double* const* v, int count, BatchCombiner& bc);
 
 // The run's evaluation with at most `sweeps` QL sweeps per eigenvalue, so
 // that ordinary matrices report solver faults: evaluate_few_sweeps<2>.
 template <std::int32_t sweeps>
-void evaluate_few_sweeps(const double* k, int nvara, const double* const* v, int count,
-                         BatchCombiner& bc) {
-  combine_batch(k, nvara, v, count, bc, sweeps);
-}
+inline constexpr Evaluator evaluate_few_sweeps{nullptr, sweeps};
 
-// The run's evaluation without the reuse table, so that every variant is
-// solved.
+// The same without the reuse table.
 template <std::int32_t sweeps>
-void evaluate_without_reuse(const double* k, int nvara, const double* const* v, int count,
-                            BatchCombiner& bc) {
-  bc.reuse = nullptr;
-  combine_batch(k, nvara, v, count, bc, sweeps);
-}
+inline constexpr Evaluator evaluate_without_reuse{solve_every_variant, sweeps};
 
 }  // namespace kolva

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/combine.h"
+#include "combine/combine.h"
+#include "combine/combine_testing.h"
 #include "reference/reference.h"
 #include "support/in_process.h"
 #include "support/numbers.h"
@@ -93,8 +94,11 @@ TEST_P(WholeRun, ResultFilesAreIdentical) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, WholeRun,
-                         ::testing::Values(Shape{50, 40}, Shape{20, 400}, Shape{5, 4000}, Shape{2, 20000}),
-                         [](const auto& info) { return "p" + std::to_string(info.param.phenotypes); });
+                         ::testing::Values(Shape{50, 40}, Shape{20, 400}, Shape{5, 4000},
+                                           Shape{2, 20000}),
+                         [](const auto& info) {
+                           return "p" + std::to_string(info.param.phenotypes);
+                         });
 
 // How the failing line fails.
 enum class Break { bad_value, short_line, file_ends };

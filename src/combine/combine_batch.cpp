@@ -1,22 +1,23 @@
 // The combined statistic of several variants at once: their solver
 // problems are pooled so that the vector lanes of the kernels are filled
 // with problems of equal order, also when each variant alone has few.
-#include "driver/combine.h"
+#include "combine/combine.h"
 
 #include "numeric/eigen.h"
 
 namespace kolva {
 
-// combine_batch: the combined p-values of up to kBatch variants.
-//   k      (in)  phenotype correlation matrix, leading dimension kLd.
+// combine_batch_converted: the combined p-values of up to kBatch variants.
+//   f      (in)  converted phenotype correlations, leading dimension kLd.
 //   nvara  (in)  number of phenotypes.
 //   v      (in)  v[b]: the p-values of variant b in phenotype order.
 //   count  (in)  number of variants, 0 .. kBatch.
-//   bc     (out) bc.var[b]: n, m, mj, faults and the combined value of
-//                variant b, the same as the plain evaluation gives.
+//   bc     (out) bc.var[b]: n, m, mj, faults, the combined value of
+//                variant b and the block j attaining it, the same as the
+//                plain evaluation gives.
 //   maxsweeps (in) QL sweeps allowed per eigenvalue (mits in the run).
-// The phenotype correlations are converted once for the batch; each
-// variant is selected and sorted on its own. A variant whose ordered list
+//   reuse  (in/out) evaluations against f and maxsweeps, or null.
+// Each variant is selected and sorted on its own. A variant whose ordered list
 // of phenotypes the reuse table holds takes M, the M(j) and the fault
 // codes from there; any other has its whole matrix (which is also its
 // leading block of order n) and its blocks of order n-1 .. 2 solved in the
@@ -28,13 +29,19 @@ namespace kolva {
 // follow.
 namespace {
 
-// The combined value: the smallest (M / M(a)) * p(a).
-double smallest_adjusted(const BatchVariant& x) {
+// The combined value, the smallest (M / M(a)) * p(a), and the first a
+// attaining it (x.j, from 1; 0 when no adjusted value is below the start).
+double smallest_adjusted(BatchVariant& x) {
   double best = kNoAdjusted;
+  int at = 0;
   for (int a = 0; a < x.n; ++a) {
     const double adjusted = (x.m / x.mj[a]) * x.sorted[a];
-    if (adjusted < best) best = adjusted;
+    if (adjusted < best) {
+      best = adjusted;
+      at = a + 1;
+    }
   }
+  x.j = at;
   return best;
 }
 
@@ -67,16 +74,11 @@ void solve_chunk(BatchCombiner& bc, int count, std::int32_t maxsweeps) {
 
 }  // namespace
 
-void combine_batch(const double* k, int nvara, const double* const* v, int count,
-                   BatchCombiner& bc, std::int32_t maxsweeps) {
+void combine_batch_converted(const double* f, int nvara, const double* const* v, int count,
+                             BatchCombiner& bc, std::int32_t maxsweeps, ReuseTable* reuse) {
   std::uint64_t keys[kBatch];
   bool solve[kBatch];
   int largest = 0;  // the largest order to solve
-  ReuseTable* reuse = nullptr;
-  if (count > 0) {
-    convert_all(k, nvara, bc.f);
-    if (bc.reuse && bc.reuse->bind(bc.f, nvara, maxsweeps)) reuse = bc.reuse;
-  }
   for (int b = 0; b < count; ++b) {
     BatchVariant& x = bc.var[b];
     x.nfaults = 0;
@@ -84,6 +86,7 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
     solve[b] = false;
     if (x.n <= 1) {
       x.combined = kMissing;
+      x.j = 0;
       continue;
     }
     for (int a = 0; a < x.n; ++a) x.index[a] = x.sel[x.perm[a] - 1] - 1;
@@ -107,7 +110,7 @@ void combine_batch(const double* k, int nvara, const double* const* v, int count
       if (!solve[b] || bc.var[b].n < j) continue;
       bc.ord[q] = j;
       bc.owner[q] = b;
-      bc.mats[q] = bc.f;
+      bc.mats[q] = f;
       bc.index[q] = bc.var[b].index;
       if (++q == BatchCombiner::kPoolChunk) {
         solve_chunk(bc, q, maxsweeps);

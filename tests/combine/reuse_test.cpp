@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "driver/run.h"
+#include "driver/run_testing.h"
 #include "reference/reference.h"
 #include "support/in_process.h"
 #include "support/run_binary.h"
@@ -17,7 +17,7 @@ namespace {
 
 // Runs the data of `data` in a fresh copy with `settings`; returns the
 // status and every file written.
-std::string run_copy(const testing::TempDir& data, const RunSettings& settings) {
+std::string run_copy(const testing::TempDir& data, const TestRunSettings& settings) {
   testing::TempDir dir;
   std::filesystem::copy(data.path(), dir.path(), std::filesystem::copy_options::recursive);
   const int status = testing::run_in(dir.path(), settings);
@@ -34,8 +34,8 @@ TEST_P(Reuse, SameBytesAsEvaluatingEveryVariant) {
   testing::TempDir data;
   ASSERT_EQ(testing::generate(data.path(), nvara, 1, 1, "0"), 0);
   // Few distinct values, so that orders repeat and ties are common.
-  static const char* const kValues[] = {"0.5", "0.5", "0.01", "0.01", "0.3", "1",    "0",
-                                        "-0",  "1e999", "-1e999", "NA", "-9", "7e-300", "0.2"};
+  static const char* const kValues[] = {"0.5", "0.5",   "0.01",   "0.01", "0.3", "1",      "0",
+                                        "-0",  "1e999", "-1e999", "NA",   "-9",  "7e-300", "0.2"};
   std::mt19937 g(static_cast<unsigned>(nvara));
   const int variants = 3000;
   std::string pvals;
@@ -55,7 +55,8 @@ TEST_P(Reuse, SameBytesAsEvaluatingEveryVariant) {
   EXPECT_TRUE(reused == run_copy(data, {1, evaluate_reference}));
   // One sweep leaves some orders unconverged; a 2 x 2 needs none to fail.
   const bool two = nvara == 2;
-  const std::string faults = run_copy(data, {2, two ? evaluate_few_sweeps<0> : evaluate_few_sweeps<1>});
+  const std::string faults =
+      run_copy(data, {2, two ? evaluate_few_sweeps<0> : evaluate_few_sweeps<1>});
   EXPECT_NE(faults.find(" ERROR in Tdiag-Lrvt call"), std::string::npos);
   EXPECT_TRUE(faults ==
               run_copy(data, {1, two ? evaluate_without_reuse<0> : evaluate_without_reuse<1>}));

@@ -4,14 +4,15 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <random>
 #include <vector>
 
-#include "driver/combine.h"
+#include "combine/combine.h"
+#include "combine/combine_testing.h"
 #include "support/numbers.h"
 
 namespace kolva {
@@ -64,9 +65,9 @@ struct Worked {
   int nvara;
   std::vector<double> k;  // correlation matrix
   std::vector<double> p;
-  int n;                  // present p-values
-  double combined;        // expected value
-  double tol;             // 0: exact
+  int n;            // present p-values
+  double combined;  // expected value
+  double tol;       // 0: exact
 };
 
 void PrintTo(const Worked& w, std::ostream* os) { *os << w.name; }
@@ -90,12 +91,22 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Worked{"r_half", 2, matrix(2, {1, 0.5, 1}), {0.01, 0.04}, 2, 0.018348283, 1e-9},
         Worked{"r_zero", 2, matrix(2, {1, 0, 1}), {0.01, 0.04}, 2, 0.019992391, 1e-9},
-        Worked{"order_of_input_does_not_matter", 2, matrix(2, {1, 0.5, 1}), {0.04, 0.01}, 2,
-               0.018348283, 1e-9},
+        Worked{"order_of_input_does_not_matter",
+               2,
+               matrix(2, {1, 0.5, 1}),
+               {0.04, 0.01},
+               2,
+               0.018348283,
+               1e-9},
         Worked{"all_missing", 3, matrix(3, {1, 0.5, 1, 0.2, 0.3, 1}), {NA, NA, NA}, 0, -9.0, 0},
         Worked{"one_present", 3, matrix(3, {1, 0.5, 1, 0.2, 0.3, 1}), {NA, 0.2, NA}, 1, -9.0, 0},
-        Worked{"near_minus_nine_is_present", 3, matrix(3, {1, 0, 1, 0, 0, 1}),
-               {-9.0000001, NA, 0.5}, 2, -9.0000001 * (2 + betaa[0]), 1e-9},
+        Worked{"near_minus_nine_is_present",
+               3,
+               matrix(3, {1, 0, 1, 0, 0, 1}),
+               {-9.0000001, NA, 0.5},
+               2,
+               -9.0000001 * (2 + betaa[0]),
+               1e-9},
         // A not-a-number correlation makes every adjusted value not a
         // number: none is ever taken, and the start value stays.
         Worked{"nan_correlation", 2, matrix(2, {1, kNaN, 1}), {0.01, 0.04}, 2, 1000.0, 0}),

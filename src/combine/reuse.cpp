@@ -1,6 +1,4 @@
-#include "driver/reuse.h"
-
-#include <cstring>
+#include "combine/reuse.h"
 
 namespace kolva {
 
@@ -32,33 +30,6 @@ std::size_t ReuseTable::index(std::uint64_t key) {
   return static_cast<std::size_t>((key * 0x9e3779b97f4a7c15ull) >> (64 - kReuseBits));
 }
 
-bool ReuseTable::same(const double* f, int nvara, std::int32_t maxsweeps) const {
-  bool same = nvara == nvara_ && maxsweeps == sweeps_;
-  for (int j = 0; same && j < nvara; ++j)
-    same = std::memcmp(f + j * kLd, f_ + j * kLd, sizeof(double) * static_cast<std::size_t>(nvara)) == 0;
-  return same;
-}
-
-// The bound values never change in a shared table once bound_ is set, so
-// they are compared without the lock.
-bool ReuseTable::bind(const double* f, int nvara, std::int32_t maxsweeps) {
-  if (bound_.load(std::memory_order_acquire)) {
-    if (same(f, nvara, maxsweeps)) return true;
-    if (shared_) return false;
-    bound_.store(false, relaxed);
-    if (Slot* s = slots_.load(relaxed))
-      for (std::size_t i = 0; i < kSlots; ++i) s[i].key.store(0, relaxed);
-  }
-  std::lock_guard lock(bind_mu_);
-  if (bound_.load(relaxed)) return same(f, nvara, maxsweeps);
-  for (int j = 0; j < nvara; ++j)
-    std::memcpy(f_ + j * kLd, f + j * kLd, sizeof(double) * static_cast<std::size_t>(nvara));
-  nvara_ = nvara;
-  sweeps_ = maxsweeps;
-  bound_.store(true, std::memory_order_release);
-  return true;
-}
-
 // A sequence lock read: the count before and after the entry must be the
 // same even number. The entry is read with acquiring loads, so that the
 // count is read again after them; a writer's stores release, so that
@@ -74,14 +45,15 @@ bool ReuseTable::find(std::uint64_t key, ReuseEntry& e) const {
   for (int j = 0; j < kReuseMax; ++j) e.mj[j] = s.mj[j].load(acquire);
   const std::uint64_t codes = s.codes.load(acquire);
   if (s.seq.load(relaxed) != before) return false;
-  for (int j = 2; j <= kReuseMax; ++j) e.code[j] = static_cast<std::int32_t>((codes >> (8 * (j - 2))) & 0xff);
+  for (int j = 2; j <= kReuseMax; ++j)
+    e.code[j] = static_cast<std::int32_t>((codes >> (8 * (j - 2))) & 0xff);
   return true;
 }
 
 void ReuseTable::store(const ReuseEntry& e) {
   Slot* slots = slots_.load(std::memory_order_acquire);
   if (!slots) {
-    std::lock_guard lock(bind_mu_);
+    std::lock_guard lock(make_mu_);
     slots = slots_.load(relaxed);
     if (!slots) {
       storage_ = std::make_unique<Slot[]>(kSlots);
@@ -91,11 +63,13 @@ void ReuseTable::store(const ReuseEntry& e) {
   }
   Slot& s = slots[index(e.key)];
   std::uint32_t seq = s.seq.load(relaxed);
-  if ((seq & 1) != 0 || !s.seq.compare_exchange_strong(seq, seq + 1, std::memory_order_acquire, relaxed))
+  if ((seq & 1) != 0 ||
+      !s.seq.compare_exchange_strong(seq, seq + 1, std::memory_order_acquire, relaxed))
     return;
   std::uint64_t codes = 0;
   const int n = static_cast<int>(e.key & kCountMask);
-  for (int j = 2; j <= n; ++j) codes |= static_cast<std::uint64_t>(e.code[j] & 0xff) << (8 * (j - 2));
+  for (int j = 2; j <= n; ++j)
+    codes |= static_cast<std::uint64_t>(e.code[j] & 0xff) << (8 * (j - 2));
   s.key.store(e.key, release);
   s.m.store(e.m, release);
   for (int j = 0; j < n; ++j) s.mj[j].store(e.mj[j], release);

@@ -1,4 +1,4 @@
-#include "driver/combine.h"
+#include "combine/combine.h"
 
 #include "numeric/eigen.h"
 #include "numeric/sortp.h"

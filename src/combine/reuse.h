@@ -6,10 +6,12 @@
 // M(j) and solver fault codes as that earlier variant. This table keeps
 // them for recent lists of up to kReuseMax phenotypes.
 //
-// One table can serve every thread of a run: each entry is guarded by a
-// sequence count (odd while it is written), so a reader takes an entry
-// whole or not at all, and a writer that finds an entry being written
-// leaves it. The table is a cache: a lost entry is only solved again.
+// A table belongs to one set of converted correlations and one sweep
+// limit (a Statistic's) and serves every thread that evaluates against
+// them: each entry is guarded by a sequence count (odd while it is
+// written), so a reader takes an entry whole or not at all, and a writer
+// that finds an entry being written leaves it. The table is a cache: a
+// lost entry is only solved again.
 #pragma once
 
 #include <atomic>
@@ -28,30 +30,21 @@ inline constexpr int kReuseBits = 12;
 
 // One evaluation as the table gives it back.
 struct ReuseEntry {
-  std::uint64_t key;                // the ordered list
-  double m;                         // M
-  double mj[kReuseMax];             // M(1 .. n)
+  std::uint64_t key;                 // the ordered list
+  double m;                          // M
+  double mj[kReuseMax];              // M(1 .. n)
   std::int32_t code[kReuseMax + 1];  // code[j]: lrvt code of block j = 2 .. n
 };
 
 class ReuseTable {
  public:
-  // shared: the table of several threads, bound once (see bind); else the
-  // table of one thread, which starts afresh when the values change.
-  explicit ReuseTable(bool shared = false) : shared_(shared) {}
+  ReuseTable() = default;
   ReuseTable(const ReuseTable&) = delete;
   ReuseTable& operator=(const ReuseTable&) = delete;
 
   // The key of the ordered list order[0 .. n-1] (0-based phenotypes);
   // 0 when the list is not kept (n < 2 or n > kReuseMax).
   static std::uint64_t key(const int* order, int n);
-
-  // Whether the table holds evaluations against the converted
-  // correlations f (leading dimension kLd, nvara phenotypes, off-diagonal
-  // read) with the sweep limit maxsweeps. The first call binds it to them.
-  // A later call with other values: a one-thread table forgets every entry
-  // and binds anew (true); a shared one stays as it is (false).
-  bool bind(const double* f, int nvara, std::int32_t maxsweeps);
 
   // key's evaluation into e; false when the table does not hold it.
   bool find(std::uint64_t key, ReuseEntry& e) const;
@@ -60,8 +53,8 @@ class ReuseTable {
 
  private:
   struct alignas(64) Slot {
-    std::atomic<std::uint32_t> seq{0};    // odd while written
-    std::atomic<std::uint64_t> key{0};    // 0: empty
+    std::atomic<std::uint32_t> seq{0};  // odd while written
+    std::atomic<std::uint64_t> key{0};  // 0: empty
     std::atomic<double> m{0.0};
     std::atomic<double> mj[kReuseMax] = {};
     std::atomic<std::uint64_t> codes{0};  // byte j - 2: code of block j
@@ -69,16 +62,10 @@ class ReuseTable {
   static_assert(kReuseMax - 1 <= 8, "the codes of blocks 2 .. kReuseMax fill one 64-bit word");
 
   static std::size_t index(std::uint64_t key);
-  bool same(const double* f, int nvara, std::int32_t maxsweeps) const;
 
-  const bool shared_;
-  std::atomic<bool> bound_{false};
-  std::mutex bind_mu_;
+  std::mutex make_mu_;
   std::atomic<Slot*> slots_{nullptr};  // made on first store
   std::unique_ptr<Slot[]> storage_;
-  double f_[kLd * kLd];
-  int nvara_ = -1;
-  std::int32_t sweeps_ = -1;
 };
 
 }  // namespace kolva

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
+#include "combine/reuse.h"
 #include "common/run_limits.h"
-#include "driver/reuse.h"
 #include "numeric/eigen.h"
 #include "numeric/fastpath.h"
 
@@ -40,31 +40,32 @@ struct SolverFault {
 
 // What the evaluation of one variant leaves.
 struct Evaluation {
-  int n = 0;                     // present p-values
-  int sel[maxnvara];             // their phenotype numbers (1-based)
-  double selp[maxnvara];         // their p-values, phenotype order
-  double sorted[maxnvara];       // p(1) <= ... <= p(n)
-  std::int32_t perm[maxnvara];   // sorted[a] == selp[perm[a] - 1]
-  double m = 0;                  // effective number of tests
-  double mj[kLd];                // block effective numbers M(1..n)
-  SolverFault faults[kLd + 1];   // faults of this evaluation, in the order met
+  int n = 0;                    // present p-values
+  int sel[maxnvara];            // their phenotype numbers (1-based)
+  double selp[maxnvara];        // their p-values, phenotype order
+  double sorted[maxnvara];      // p(1) <= ... <= p(n)
+  std::int32_t perm[maxnvara];  // sorted[a] == selp[perm[a] - 1]
+  double m = 0;                 // effective number of tests
+  double mj[kLd];               // block effective numbers M(1..n)
+  SolverFault faults[kLd + 1];  // faults of this evaluation, in the order met
   int nfaults = 0;
 };
 
 // One variant of a batch: what its evaluation leaves.
 struct BatchVariant : Evaluation {
-  double combined = kMissing;    // the combined p-value (-9 for n <= 1)
-  int index[maxnvara];           // the present phenotypes (0-based) in sorted order
-  std::int32_t code[kLd + 1];    // code[j]: lrvt code of block j = 2 .. n
+  double combined = kMissing;  // the combined p-value (-9 for n <= 1)
+  int j = 0;                   // the first block attaining it (1 .. n); 0 when none does
+  int index[maxnvara];         // the present phenotypes (0-based) in sorted order
+  std::int32_t code[kLd + 1];  // code[j]: lrvt code of block j = 2 .. n
 };
 
-// Working storage of combine_batch, fixed in size and reused. The solver
+// Working storage of combine_batch_converted (a workspace), fixed in size and reused. The solver
 // problems of every variant (whole matrix and blocks n-1 .. 2) form one
 // pool, ordered by descending order so that the lanes of the kernels hold
 // problems of equal order; the pool is solved kPoolChunk problems at a
 // time. Problem q of a chunk is block ord[q] of variant owner[q], its
-// matrix picked out of f by that variant's index; its diagonal /
-// off-diagonal at dq / eq + q * kFastLd.
+// matrix picked out of the converted correlations by that variant's
+// index; its diagonal / off-diagonal at dq / eq + q * kFastLd.
 struct BatchCombiner {
   BatchCombiner() = default;
   BatchCombiner(const BatchCombiner&) = delete;
@@ -77,26 +78,19 @@ struct BatchCombiner {
   const double* mats[kPoolChunk];
   const int* index[kPoolChunk];
   std::int32_t qfault[kPoolChunk];
-  alignas(64) double f[kLd * kLd];  // converted phenotype correlations, unit diagonal
   alignas(64) double dq[kPoolChunk * kFastLd];
   alignas(64) double eq[kPoolChunk * kFastLd];
-  ReuseTable own;                 // evaluations of recent ordered lists
-  ReuseTable* reuse = &own;       // the table in use (another thread's too), or null
 };
 
 // Evaluates `count` (0 .. kBatch) variants with nvara p-values each, v[b]
-// those of variant b, against the correlation matrix k, with at most
-// maxsweeps QL sweeps per eigenvalue (mits in the run); variant b gets
-// exactly what the plain step-by-step evaluation with the full solver
-// gives it, left in bc.var[b].
-void combine_batch(const double* k, int nvara, const double* const* v, int count,
-                   BatchCombiner& bc, std::int32_t maxsweeps);
-
-// One variant evaluated as a batch of one; the results are in bc.var[0].
-inline double combine(const double* k, int nvara, const double* v, BatchCombiner& bc) {
-  combine_batch(k, nvara, &v, 1, bc, mits);
-  return bc.var[0].combined;
-}
+// those of variant b (-9 exactly is missing), against the converted
+// phenotype correlations f (convert_all), with at most maxsweeps QL sweeps
+// per eigenvalue (mits in the run); variant b gets exactly what the plain
+// step-by-step evaluation with the full solver gives it, left in bc.var[b].
+// reuse: the table of evaluations against the same f and maxsweeps that
+// is searched and filled, or null.
+void combine_batch_converted(const double* f, int nvara, const double* const* v, int count,
+                             BatchCombiner& bc, std::int32_t maxsweeps, ReuseTable* reuse);
 
 // f(i, j) = convert(k(i, j)) for every i != j < nvara and f(i, i) = 1
 // (leading dimension kLd). A variant's converted matrix takes its values

@@ -1,0 +1,114 @@
+// libkolva refuses what breaks its contract with one line that says what,
+// the same through the C++ exception and the C status and message.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "kolva/kolva.hpp"
+
+namespace kolva {
+namespace {
+
+struct BadMatrix {
+  const char* name;
+  std::vector<double> data;
+  std::int64_t rows, cols;
+  const char* message;
+};
+
+void PrintTo(const BadMatrix& b, std::ostream* os) { *os << b.name; }
+
+std::vector<double> identity(int n) {
+  std::vector<double> m(n * n, 0.0);
+  for (int i = 0; i < n; ++i) m[i * n + i] = 1.0;
+  return m;
+}
+
+class Refused : public ::testing::TestWithParam<BadMatrix> {};
+
+TEST_P(Refused, WithItsMessageInBothInterfaces) {
+  const BadMatrix& b = GetParam();
+  try {
+    Engine c(b.data.data(), b.rows, b.cols, b.cols, 1);
+    FAIL() << "accepted";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_EQ(std::string(e.what()), b.message);
+  }
+  const kolva_matrix m{b.data.data(), b.rows, b.cols, b.cols, 1};
+  int mark = 0;
+  kolva_engine* e = reinterpret_cast<kolva_engine*>(&mark);
+  EXPECT_EQ(kolva_engine_create(&m, &e), KOLVA_INVALID);
+  EXPECT_EQ(e, nullptr);
+  EXPECT_EQ(std::string(kolva_last_error()), b.message);
+}
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrices, Refused,
+    ::testing::Values(
+        BadMatrix{"not_square", identity(3), 2, 3,
+                  "correlation matrix is not square: 2 rows, 3 columns"},
+        BadMatrix{"empty", identity(1), 0, 0,
+                  "correlation matrix is empty: at least 1 phenotype is needed"},
+        BadMatrix{"too_many", identity(51), 51, 51,
+                  "correlation matrix has 51 phenotypes; at most 50 are allowed"},
+        BadMatrix{"nan",
+                  {1, 0.2, kNaN, 1},
+                  2,
+                  2,
+                  "correlation matrix: entry at row 2, column 1 is not finite (nan)"},
+        BadMatrix{"infinite",
+                  {1, 0.2, 0.2, 1, 0.1, 0.1, 0.1, 0.1, -kInf},
+                  3,
+                  3,
+                  "correlation matrix: entry at row 3, column 3 is not finite (-inf)"},
+        BadMatrix{"asymmetric",
+                  {1, 0.5, 0.1, 0.4, 1, 0.2, 0.1, 0.2, 1},
+                  3,
+                  3,
+                  "correlation matrix is not symmetric: row 1, column 2 holds 0.5 but row 2, "
+                  "column 1 holds 0.4"},
+        BadMatrix{"none", {}, 2, 2, "correlation matrix: none given"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Bad arguments to combine, each refused before any output is written.
+TEST(Refused, CombineArguments) {
+  const Engine c({1, 0.3, 0.3, 1}, 2);
+  const double p[6] = {0.1, 0.2, 0.3, 0.4, 0.5, 0.6};
+  double out[3] = {7, 7, 7};
+  Results r;
+  r.p = out;
+  struct Bad {
+    PValues view;
+    Results results;
+    int threads;
+    const char* message;
+  };
+  const Bad bad[] = {
+      {PValues::row_major(p, 2, 3), r, 0,
+       "p-values have 3 columns but the correlation matrix has 2 phenotypes"},
+      {PValues::row_major(p, -1, 2), r, 0, "p-values: the number of rows is negative (-1)"},
+      {PValues::row_major(static_cast<const double*>(nullptr), 3, 2), r, 0,
+       "p-values: no data given"},
+      {PValues::row_major(p, 3, 2), Results{}, 0, "results: no array for the combined p-values"},
+      {PValues::row_major(p, 3, 2), r, -1, "threads must be 0 (the default) or more, not -1"},
+  };
+  for (const Bad& b : bad) {
+    try {
+      c.combine(b.view, b.results, b.threads);
+      ADD_FAILURE() << "accepted: " << b.message;
+    } catch (const std::invalid_argument& e) {
+      EXPECT_EQ(std::string(e.what()), b.message);
+    }
+    EXPECT_EQ(out[0], 7);
+  }
+  EXPECT_EQ(c.combine(PValues::row_major(p, 0, 2)).size(), 0u);
+}
+
+}  // namespace
+}  // namespace kolva
