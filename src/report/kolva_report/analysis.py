@@ -62,6 +62,13 @@ def _check_against_results(run: Run, opt: Any, idx: np.ndarray, p: np.ndarray,
 
 
 def analyse(opt: Any, run: Run, study: Any, found: List[Locus], out: Any) -> Result:
+    try:
+        return _analyse(opt, run, study, found)
+    except engine.MatrixRefused as e:
+        raise FormatError(run.corr_path, 1, f"the engine refuses the matrix: {e}") from e
+
+
+def _analyse(opt: Any, run: Run, study: Any, found: List[Locus]) -> Result:
     rec = study.acc.records
     _check_count(run, opt.results, len(rec.p))
     rng = np.random.default_rng(opt.seed)

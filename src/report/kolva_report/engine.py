@@ -22,6 +22,10 @@ class EngineMissing(Exception):
     """The engine's Python module cannot be loaded."""
 
 
+class MatrixRefused(Exception):
+    """The engine refuses the correlation matrix (its message says why)."""
+
+
 def _kolva() -> ModuleType:
     global _module
     if _module is None:
@@ -43,21 +47,31 @@ class Combined:
     order: np.ndarray  # (rows, n): the phenotype columns in the engine's p-value order
 
 
+def _call(name: str, *args: Any, **kwargs: Any) -> Any:
+    """A call of the module; a matrix it refuses raises MatrixRefused."""
+    try:
+        return getattr(_kolva(), name)(*args, **kwargs)
+    except ValueError as e:
+        if "matrix" in str(e):
+            raise MatrixRefused(str(e)) from e
+        raise
+
+
 def combine(p: np.ndarray, corr: np.ndarray, threads: Optional[int] = None) -> np.ndarray:
     """The combined p-value of every row of p (NaN marks a missing value)."""
-    return np.asarray(_kolva().combine(p, corr, threads=threads), np.float64)
+    return np.asarray(_call("combine", p, corr, threads=threads), np.float64)
 
 
 def combine_details(p: np.ndarray, corr: np.ndarray) -> Combined:
     """The combined p-value with the attaining j and the engine's order."""
-    d: Any = _kolva().combine(p, corr, details=True)
+    d: Any = _call("combine", p, corr, details=True)
     return Combined(np.asarray(d.p, np.float64), np.asarray(d.j, np.int64),
                     np.asarray(d.order, np.int64))
 
 
 def effective_tests(corr: np.ndarray) -> float:
     """M of the whole converted matrix, phenotypes in column order."""
-    return float(_kolva().effective_tests(corr))
+    return float(_call("effective_tests", corr))
 
 
 @dataclass
