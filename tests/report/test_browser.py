@@ -94,7 +94,7 @@ def test_loci_table_is_loci_tsv(page):
         return t ? [...t.rows].map(r => [...r.cells].map(c => c.textContent)) : []""")
     assert len(loci) > 1 and shown[0] == loci[0]
     novel = {"1": "yes", "0": "no", "NA": "n/a"}
-    assert [r[:11] + [novel[r[11]]] + r[12:] for r in loci[1:]] == shown[1:]
+    assert [r[:11] + [novel[r[11]]] + r[12:] for r in loci[1:101]] == shown[1:]
 
 
 def test_makes_no_network_request(page):

@@ -38,6 +38,8 @@ figcaption { color: #555; font-size: 0.9em; }
 """
 
 
+PAGE_LOCI = 100  # rows of the loci table on the page (loci.tsv has all)
+
 # Nothing outside the page loads: images are data: URLs, styles inline.
 CSP = ("default-src 'none'; img-src data:; style-src 'unsafe-inline'; "
        "base-uri 'none'; form-action 'none'")
@@ -139,9 +141,11 @@ def _loci(s: Dict, loci: List[Dict]) -> str:
         return (f"<h2>Loci</h2>\n<p>No variant has a combined p below "
                 f"{s['threshold']:g}.</p>\n")
     names = [c[2:] for c in loci[0] if c.startswith("p_")]
+    more = (f"<p>The strongest {PAGE_LOCI} of {len(loci):,} loci; loci.tsv has all.</p>\n"
+            if len(loci) > PAGE_LOCI else "")
     head = "".join(f'<th scope="col" class="num trait">p_{escape(c)}</th>' for c in names)
     rows = []
-    for r in loci:
+    for r in loci[:PAGE_LOCI]:
         link = (f'<a href="#{r["regional"].removesuffix(".png")}">{r["locus"]}</a>'
                 if "regional" in r else str(r["locus"]))
         novel = {1: "yes", 0: "no"}.get(r["novel"], "n/a")
@@ -166,7 +170,7 @@ window whose best single-trait p is below {s["threshold"]:g} / M, found only by 
 <th scope="col" class="num">n_significant</th><th scope="col">carrying_traits</th>
 <th scope="col">novel</th>{head}</tr></thead><tbody>
 {"".join(rows)}</tbody></table></div>
-"""
+{more}"""
 
 
 def render(summary: Dict, title: str, source: str, images: Dict[str, Tuple[bytes, str]],
