@@ -1,5 +1,10 @@
 #include "prep/reader_pool.h"
 
+#include <string>
+#include <system_error>
+
+#include "prep/error.h"
+
 namespace kolva::prep {
 
 ReaderPool::ReaderPool(std::vector<std::unique_ptr<Reader>>& readers, int threads,
@@ -7,11 +12,14 @@ ReaderPool::ReaderPool(std::vector<std::unique_ptr<Reader>>& readers, int thread
     : readers_(readers), depth_(depth), slots_(readers.size()) {
   try {
     for (int t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
-  } catch (...) {
+  } catch (const std::system_error& e) {
     // The system refused a thread: the ones started are stopped and
-    // joined before the refusal goes on to the caller.
+    // joined before the run stops.
+    const std::size_t started = threads_.size();
     stop_and_join();
-    throw;
+    throw StopError("cannot start reader thread " + std::to_string(started + 1) + " of " +
+                    std::to_string(threads) + ": " + e.code().message() +
+                    "; fewer --threads may do");
   }
 }
 

@@ -208,5 +208,22 @@ INSTANTIATE_TEST_SUITE_P(
             {"-o", "out", "A=a.txt", "B=b.txt"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A thread the system refuses (here: no address space for its stack)
+// stops the run like any other stop; it used to end it in std::terminate.
+TEST(MalformedRun, RefusedThreadStopsTheRun) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#endif
+  TempDir dir;
+  dir.write("b.txt", kGood);
+  std::vector<std::string> args = many_inputs(50);
+  args.insert(args.begin(), {"--threads", "50"});
+  const RunResult r = run_prep(dir, args, rlim_t{256} << 20);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(r.err.rfind("kolva-prep: cannot start reader thread ", 0), 0u) << r.err;
+  EXPECT_TRUE(dir.exists("out/prep_log.txt"));
+  EXPECT_FALSE(dir.exists("out/.pvals.txt.part"));
+}
+
 }  // namespace
 }  // namespace kolva::testing
