@@ -17,7 +17,7 @@
 
 #include "driver/combine.h"
 #include "reference/reference.h"
-#include "numeric/fastpath.h"
+#include "numeric/fastpath_testing.h"
 
 namespace {
 
