@@ -186,7 +186,7 @@ double read_p_value(const Fields& f, const Layout& l, Rec& rec) {
   rec.p = f.off(ptext), rec.pn = len(ptext);
   if (rec.miss == Missing::none && (l.p_form == PForm::neg_log10 || ptext.size() > kMaxPText)) {
     auto r = std::to_chars(rec.pbuf.data(), rec.pbuf.data() + rec.pbuf.size(), p,
-                           std::chars_format::general, 17);
+                           std::chars_format::general, kRoundTripDigits);
     rec.pfmt = static_cast<std::uint8_t>(r.ptr - rec.pbuf.data());
   }
   return p;

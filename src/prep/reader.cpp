@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::size_t kChunk = 128 * 1024;
 constexpr std::size_t kMaxHeld = 64u << 20;  // one line, or the lines of one position
+const std::string kMaxHeldText = std::to_string(kMaxHeld >> 20) + " MiB";
 
 std::string where(std::uint64_t key) {
   return "chromosome " + std::string(chrom_name(key_chrom(key))) + " position " +
@@ -47,7 +48,7 @@ Reader::Reader(const std::string& path, const ColumnRoles& roles, const ZRule& z
     while (!(nl = find_newline(carry_, parse_pos_))) {
       if (eof_) break;
       if (carry_.size() > kMaxHeld)
-        throw StopError(at_line(path_, line_ + 1, "header line longer than 64 MiB"));
+        throw StopError(at_line(path_, line_ + 1, "header line longer than " + kMaxHeldText));
       fill(carry_, parse_pos_);
     }
     std::size_t end = nl ? static_cast<std::size_t>(nl - carry_.data()) : carry_.size();
@@ -198,8 +199,9 @@ bool Reader::next(Block& b) {
     }
     if (b.text.size() > kMaxHeld)
       throw StopError(at_line(path_, line_ + 1,
-                              "more than 64 MiB in one line or at one position; is this a "
-                              "summary-statistics file?"));
+                              "more than " + kMaxHeldText +
+                                  " in one line or at one position; is this a "
+                                  "summary-statistics file?"));
   }
   recs_hint_ = b.recs.size() + b.recs.size() / 8 + 16;
   counts_.lines = line_;

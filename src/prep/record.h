@@ -13,6 +13,10 @@ enum class Missing : std::uint8_t { none, na, not_number, out_of_range, errcode 
 // The kinds of missing p-value: the values of Missing after none.
 inline constexpr int kMissingKinds = static_cast<int>(Missing::errcode);
 
+// Significant digits that give a double back exactly: the p-values
+// kolva-prep writes anew and the correlations it writes.
+inline constexpr int kRoundTripDigits = 17;
+
 // A variant's place in the sort order, as one integer: its chromosome code
 // above kPosBits bits of position.
 inline constexpr int kPosBits = 48;
@@ -33,7 +37,7 @@ struct Rec {
   Missing miss = Missing::none;
   bool no_effect = false;     // the estimate needed the effect, which is missing
   std::uint8_t pfmt = 0;      // > 0: the p-value text is pbuf[0 .. pfmt)
-  std::array<char, 24> pbuf;  // 10^-x written with 17 significant digits
+  std::array<char, 24> pbuf;  // 10^-x written with kRoundTripDigits digits
 };
 
 // A run of parsed lines in the order of (chromosome, position, alleles),

@@ -14,6 +14,7 @@
 #include "prep/merge.h"
 #include "prep/reader.h"
 #include "prep/reader_pool.h"
+#include "prep/record.h"
 #include "prep/writer.h"
 
 namespace kolva::prep {
@@ -27,7 +28,7 @@ constexpr auto kProgressEvery = std::chrono::seconds(5);
 
 std::string g17(double v) {
   char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 17);
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, kRoundTripDigits);
   return std::string(buf, r.ptr);
 }
 
