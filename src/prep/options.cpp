@@ -88,6 +88,8 @@ Options parse_options(int argc, char** argv) {
       if (o.out_dir.empty()) throw UsageError("-o needs a directory");
     } else if (a == "--corr") {
       o.corr_file = arg();
+      // An empty name would silently mean "estimate it".
+      if (o.corr_file.empty()) throw UsageError("--corr needs a file");
     } else if (a == "--null-z") {
       std::string_view v = arg();
       if (!number(v, o.null_z) || !std::isfinite(o.null_z) || o.null_z <= 0)

@@ -177,6 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
             with(kArgs, {"--threads", "0"})},
         Bad{"ColumnsUnknownRole", kGood, "--columns: unknown role 'pvalue'", 64,
             with(kArgs, {"--columns", "chrom=C,pos=P,effect=A,other=B,pvalue=X"})},
+        Bad{"CorrEmptyName", kGood, "--corr needs a file", 64, with(kArgs, {"--corr="})},
         Bad{"OptionWithoutValue",
             kGood,
             "--corr needs a value",
