@@ -27,9 +27,10 @@ std::uint8_t chrom_code(std::string_view s, bool ssf) {
     if (v < 1 || v > (ssf ? kSsfLargest : unsigned{kChromCodes})) return 0;
     return static_cast<std::uint8_t>(v);
   }
-  for (std::uint8_t code : {kChromX, kChromY, kChromXY, kChromMT})
-    if (iequal(s, kChromNames[code])) return code;
-  if (iequal(s, "M")) return kChromMT;
+  if (iequal(s, kChromNames[kChromX])) return kChromX;
+  if (iequal(s, kChromNames[kChromY])) return kChromY;
+  if (iequal(s, kChromNames[kChromXY])) return kChromXY;
+  if (iequal(s, kChromNames[kChromMT]) || iequal(s, "M")) return kChromMT;
   return 0;
 }
 

@@ -111,13 +111,17 @@ class Merge {
   // allele pair there (k when all are done); here_ marks the inputs at
   // that position.
   std::size_t pick() {
+    // Locals: the stores into here_ (chars) could otherwise be any member.
+    const std::size_t k = k_;
+    const Head* const heads = heads_.data();
+    char* const here = here_.data();
     std::uint64_t key = ~std::uint64_t{0};
-    for (std::size_t s = 0; s < k_; ++s)
-      if (heads_[s].live && heads_[s].cur->key < key) key = heads_[s].cur->key;
-    std::size_t best = k_;
-    for (std::size_t s = 0; s < k_; ++s) {
-      here_[s] = heads_[s].live && heads_[s].cur->key == key;
-      if (here_[s] && (best == k_ || compare_alleles(heads_[s], heads_[best]) < 0)) best = s;
+    for (std::size_t s = 0; s < k; ++s)
+      if (heads[s].live && heads[s].cur->key < key) key = heads[s].cur->key;
+    std::size_t best = k;
+    for (std::size_t s = 0; s < k; ++s) {
+      here[s] = heads[s].live && heads[s].cur->key == key;
+      if (here[s] && (best == k || compare_alleles(heads[s], heads[best]) < 0)) best = s;
     }
     return best;
   }
@@ -126,25 +130,32 @@ class Merge {
   // they have of it into the totals, and sets each one's z-score for the
   // estimate.
   Present gather(std::size_t best) {
-    Present p{k_, 0, 0};
+    const std::size_t k = k_;
+    const double null_z = null_z_;
+    const Head* const heads = heads_.data();
+    char* const here = here_.data();
+    double* const z = z_.data();
+    double* const usable = usable_.data();
+    InputTotals* const totals = totals_.inputs.data();
+    Present p{k, 0, 0};
     std::size_t n_here = 0;
-    for (std::size_t s = 0; s < k_; ++s) {
-      here_[s] = here_[s] && (s == best || compare_alleles(heads_[s], heads_[best]) == 0);
-      z_[s] = usable_[s] = 0;
-      if (!here_[s]) continue;
+    for (std::size_t s = 0; s < k; ++s) {
+      here[s] = here[s] && (s == best || compare_alleles(heads[s], heads[best]) == 0);
+      z[s] = usable[s] = 0;
+      if (!here[s]) continue;
       ++n_here;
-      const Rec& r = heads_[s].rec();
-      if (p.first_id == k_ && r.idn > 0) p.first_id = s;
+      const Rec& r = heads[s].rec();
+      if (p.first_id == k && r.idn > 0) p.first_id = s;
       if (r.miss != Missing::none) continue;
       ++p.present;
-      InputTotals& t = totals_.inputs[s];
+      InputTotals& t = totals[s];
       if (t.present++ == 0) t.first_line = r.line;
       t.last_line = std::max(t.last_line, r.line);
-      if (t.all_p_one) t.all_p_one = p_is_one(heads_[s].block.p(r));
-      if (std::abs(r.z) < null_z_) z_[s] = r.z, usable_[s] = 1, ++p.usable;
+      if (t.all_p_one) t.all_p_one = p_is_one(heads[s].block.p(r));
+      if (std::abs(r.z) < null_z) z[s] = r.z, usable[s] = 1, ++p.usable;
     }
     if (n_here > 1)
-      for (std::size_t s = 0; s < k_; ++s) totals_.inputs[s].shared += here_[s];
+      for (std::size_t s = 0; s < k; ++s) totals[s].shared += here[s];
     return p;
   }
 
@@ -163,13 +174,16 @@ class Merge {
       id_.append(":").append(h.a1()).append(":").append(h.a2());
     }
 
+    const std::size_t k = k_;
+    const Head* const heads = heads_.data();
+    const char* const here = here_.data();
     std::string& line = pvals_.buffer();
     line.append(chrom).push_back(' ');
     line.append(id_, 0, kMaxIdInPvals);
-    for (std::size_t s = 0; s < k_; ++s) {
+    for (std::size_t s = 0; s < k; ++s) {
       line.push_back(' ');
-      if (here_[s] && heads_[s].rec().miss == Missing::none)
-        line.append(heads_[s].block.p(heads_[s].rec()));
+      if (here[s] && heads[s].rec().miss == Missing::none)
+        line.append(heads[s].block.p(heads[s].rec()));
       else
         line.append("NA");
     }
@@ -188,7 +202,8 @@ class Merge {
 
   // The inputs that had the variant move on to their next record.
   void advance() {
-    for (std::size_t s = 0; s < k_; ++s) {
+    const std::size_t k = k_;
+    for (std::size_t s = 0; s < k; ++s) {
       if (!here_[s]) continue;
       Head& hs = heads_[s];
       if (++hs.at == hs.block.recs.size()) {
