@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "numeric/eigen.h"
-#include "numeric/fastpath_testing.h"
+#include "numeric/fastpath.h"
 #include "reference/reference.h"
 #include "support/numbers.h"
 
