@@ -9,9 +9,11 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/exit_status.h"
+
 namespace kolva::prep {
 
-inline constexpr int kUsageStatus = 64;
+using kolva::kUsageStatus;
 inline constexpr int kStopStatus = 1;
 
 struct UsageError : std::runtime_error {
