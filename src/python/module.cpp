@@ -33,8 +33,9 @@ void check(int status) {
   }
 }
 
-// The element type of an array the package hands over (float64 or
-// float32, native, aligned, strides whole elements).
+// The element type of an array the package hands over: float64 or float32
+// (the package has seen to byte order, alignment and strides of whole
+// elements).
 int element_of(const py::array& a) {
   if (py::isinstance<py::array_t<double>>(a)) return KOLVA_DOUBLE;
   if (py::isinstance<py::array_t<float>>(a)) return KOLVA_FLOAT;

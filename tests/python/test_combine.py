@@ -1,5 +1,8 @@
 """kolva.combine against the program's result files, every variant, to the
-15 digits it prints, in every form the module takes p-values; its errors."""
+15 digits it prints, in every form the module takes p-values (without a
+copy); its errors."""
+import tracemalloc
+
 import numpy as np
 import pandas as pd
 import pytest
@@ -56,6 +59,17 @@ def test_details(study, n, variants):
     ascending = np.arange(1, n + 1, dtype=np.float64)[None, :] / (n + 1)
     want = kolva.combine(ascending, s.corr, details=True).m[0] if n > 1 else 1.0
     assert kolva.effective_tests(s.corr) == want
+
+
+@pytest.mark.parametrize("form", [np.asfortranarray, strided, lambda p: p.astype(np.float32),
+                                  pd.DataFrame, lambda p: pd.DataFrame(p).astype(np.float32)])
+def test_no_copy(form):
+    p = form(np.full((200000, 5), 0.5))
+    tracemalloc.start()
+    kolva.combine(p, np.eye(5), details=True)
+    peak = tracemalloc.get_traced_memory()[1]
+    tracemalloc.stop()
+    assert peak < 200000 * (5 + 3 * 8 + 2 * 4) * 1.1  # the details alone
 
 
 def test_nothing_to_combine():
