@@ -1,6 +1,7 @@
 #include "python/pvals_reader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,6 +30,11 @@ PvalReader::PvalReader(std::string path, int phenotypes) : path_(std::move(path)
   do fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
   while (fd_ < 0 && errno == EINTR);
   if (fd_ < 0) throw std::system_error(errno, std::generic_category(), path_);
+  struct stat st;
+  if (::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd_);
+    throw std::system_error(EISDIR, std::generic_category(), path_);
+  }
   in_.attach(fd_);
 }
 

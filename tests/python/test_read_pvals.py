@@ -67,6 +67,8 @@ def test_stops_where_the_program_stops(tmp_path, bad, what):
 def test_arguments(tmp_path):
     with pytest.raises(FileNotFoundError):
         kolva.read_pvals(tmp_path / "none.txt", 2)
+    with pytest.raises(IsADirectoryError):
+        kolva.read_pvals(tmp_path, 2)
     (tmp_path / "empty.txt").write_text("")
     assert list(kolva.read_pvals(os.fspath(tmp_path / "empty.txt"), 2)) == []
     for phenotypes, chunk in [(0, 1), (51, 1), (2, 0)]:
