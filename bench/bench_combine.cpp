@@ -17,7 +17,7 @@
 
 #include "combine/combine.h"
 #include "combine/combine_testing.h"
-#include "numeric/fastpath.h"
+#include "numeric/fastpath_testing.h"
 #include "reference/reference.h"
 
 namespace {

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "driver/run.h"
-#include "numeric/eigen.h"
-#include "numeric/fastpath.h"
+#include "numeric/eigen_testing.h"
+#include "numeric/fastpath_testing.h"
 
 namespace {
 
@@ -95,7 +95,7 @@ void counting_lrvt(int count, const int* order, double* d, double* e, int ld, st
     std::copy(d + q * ld, d + q * ld + n, dc.begin());
     std::copy(e + q * ld, e + q * ld + n, ec.begin());
     std::int32_t f = 0;
-    lrvt_values(n, dc.data(), ec.data(), f, &tally.work);
+    lrvt_values_counted(n, dc.data(), ec.data(), f, tally.work);
     ++tally.problems;
     tally.values += n;
   }

@@ -85,6 +85,7 @@ load0=$(cut -d' ' -f1-3 /proc/loadavg)
 for x in gz bgz zst; do
   set -- "$data"/t*."$x"
   [ -e "$1" ] || continue
+  # shellcheck disable=SC2016  # the inner shell expands "$@" and "$f"
   timed "unzip-$x" bash -c '
     for k in 1 2; do
       for f in "$@"; do

@@ -74,4 +74,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-numpy, python3-scipy, python3-matplotlib")
+# The Python package kolva (src/python): its extension is built for one
+# python3 minor version, and it needs numpy.
+if(KOLVA_PYTHON_DEB_DEPENDS)
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${KOLVA_PYTHON_DEB_DEPENDS}")
+  if(NOT CPACK_DEBIAN_PACKAGE_DEPENDS MATCHES "python3-numpy")
+    string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", python3-numpy")
+  endif()
+endif()
 include(CPack)

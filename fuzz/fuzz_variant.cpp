@@ -46,10 +46,12 @@ void check_split(std::string_view line, int nvara) {
   std::string_view rest = line;
   std::string_view chrom = model_field(rest);
   std::string_view id = model_field(rest);
-  KOLVA_CHECK(std::string_view(v.chrom, 4) == padded(chrom, 4));
-  std::string want_id = padded(id, 33);
-  if (id.size() > 33) want_id.replace(30, 3, "...");
-  KOLVA_CHECK(std::string_view(v.id, 33) == want_id);
+  constexpr std::size_t kChrom = kolva::kChromChars, kId = kolva::kIdChars;
+  constexpr std::size_t kKeep = kolva::kIdCutKeep;
+  KOLVA_CHECK(std::string_view(v.chrom, kChrom) == padded(chrom, kChrom));
+  std::string want_id = padded(id, kId);
+  if (id.size() > kId) want_id.replace(kKeep, kolva::kIdCutMark.size(), kolva::kIdCutMark);
+  KOLVA_CHECK(std::string_view(v.id, kId) == want_id);
 
   bool exponent = false;
   std::size_t digits = 0;

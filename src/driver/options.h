@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/cpus.h"
+#include "common/exit_status.h"
 
 namespace kolva {
 
@@ -23,8 +24,5 @@ Options parse_options(int argc, const char* const* argv, const char* env_threads
 // What --help prints, and what --version prints (line end included).
 const char* usage_text();
 std::string version_text();
-
-// The exit status of bad usage.
-inline constexpr int kUsageStatus = 64;
 
 }  // namespace kolva

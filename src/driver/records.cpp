@@ -6,19 +6,19 @@
 namespace kolva {
 
 int format_result(char* rec, const Variant& v, int n, double combined) {
-  rec[0] = ' ';
-  put_text(rec + 1, 5, {v.chrom, sizeof v.chrom});
-  rec[6] = ' ';
-  put_text(rec + 7, 33, {v.id, sizeof v.id});
-  rec[40] = ' ';
-  put_int(rec + 41, 3, n);
-  rec[44] = ' ';
+  rec[kResultChrom.at - 1] = ' ';
+  put_text(rec + kResultChrom.at, kResultChrom.width, {v.chrom, sizeof v.chrom});
+  rec[kResultId.at - 1] = ' ';
+  put_text(rec + kResultId.at, kResultId.width, {v.id, sizeof v.id});
+  rec[kResultCount.at - 1] = ' ';
+  put_int(rec + kResultCount.at, kResultCount.width, n);
+  rec[kResultP.at - 1] = ' ';
   int len;
   if (n >= 2) {
-    put_exp(rec + 45, 20, 15, combined);
+    put_exp(rec + kResultP.at, kResultP.width, kResultDigits, combined);
     len = kResultLong;
   } else {
-    put_fixed(rec + 45, 5, 2, kMissing);
+    put_fixed(rec + kResultNoP.at, kResultNoP.width, kResultNoPDigits, kMissing);
     len = kResultShort;
   }
   rec[len] = '\r';

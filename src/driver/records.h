@@ -5,16 +5,13 @@
 #include <string>
 
 #include "combine/combine.h"
+#include "common/formats.h"
 #include "driver/variant.h"
 
 namespace kolva {
 
-// Result record length without its line end: with and without a combined
-// p-value.
-inline constexpr int kResultLong = 65;
-inline constexpr int kResultShort = 50;
-
-// Formats the result record, CR LF included, into rec (room for 67 bytes);
+// Formats the result record, CR LF included, into rec (room for
+// kResultLong + 2 bytes; the columns are kResult* in common/formats.h);
 // returns its length. n is the count of present p-values; for n <= 1 the
 // last field is -9 in the short form.
 int format_result(char* rec, const Variant& v, int n, double combined);

@@ -125,7 +125,7 @@ Outcome split_variant(std::string_view line, int nvara, Variant& v) {
   store(v.chrom, sizeof v.chrom, field(rest));
   std::string_view id = field(rest);
   store(v.id, sizeof v.id, id);
-  if (id.size() > sizeof v.id) std::memcpy(v.id + 30, "...", 3);
+  if (id.size() > sizeof v.id) std::memcpy(v.id + kIdCutKeep, kIdCutMark.data(), kIdCutMark.size());
 
   if (plain_values(rest, nvara, v.p)) return Outcome::success;
   for (int i = 0; i < nvara; ++i) v.p[i] = kMissing;

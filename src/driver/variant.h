@@ -6,6 +6,7 @@
 #include <memory>
 #include <string_view>
 
+#include "common/formats.h"
 #include "common/run_limits.h"
 #include "driver/control.h"
 #include "textio/freeform.h"
@@ -13,8 +14,8 @@
 namespace kolva {
 
 struct Variant {
-  char chrom[4];          // first field, cut to 4 or blank-padded
-  char id[33];            // second field, blank-padded; past 33: 30 + "..."
+  char chrom[kChromChars];  // first field, cut to 4 or blank-padded
+  char id[kIdChars];        // second field, blank-padded; past 33: 30 + "..."
   double p[maxnvara];     // p-values in phenotype order; -9 is missing
 };
 

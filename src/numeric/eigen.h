@@ -19,8 +19,11 @@ inline constexpr double eta = 1e-37;
 inline constexpr double eps = 1e-14;
 inline constexpr std::int32_t mits = 30;
 
-// codes[0..3] = 0: the four fault codes of a solver run.
-void setz(std::int32_t* codes);
+// setz: the four fault codes of a solver run set to 0.
+//   codes  (out) codes[0 .. 3] = 0.
+inline void setz(std::int32_t* codes) {
+  for (int i = 0; i < 4; ++i) codes[i] = 0;
+}
 
 // tdiag_values: the symmetric A (lower triangle of a) reduced to the
 // tridiagonal T = Q'AQ by Householder reflections, row n first; Q is not
@@ -34,8 +37,8 @@ void setz(std::int32_t* codes);
 //   fault  (out) 0 done, 1 order below 2.
 // A row whose sum of squares left of the subdiagonal is not above
 // eta / eps is left as it is.
-void tdiag_values(int n, const double* a, double* d, double* e, double* z,
-                  int ld, std::int32_t& fault);
+void tdiag_values(int n, const double* a, double* d, double* e, double* z, int ld,
+                  std::int32_t& fault);
 
 // lrvt_values: the eigenvalues of the T that tdiag_values leaves, by
 // implicit-shift QL sweeps against a running bound (eps times the largest
@@ -46,19 +49,14 @@ void tdiag_values(int n, const double* a, double* d, double* e, double* z,
 //   e      (in/out) in: e(i) = T(i, i-1), e(1) ignored; out: scratch.
 //   fault  (out)    0 done; 1 an eigenvalue needed more than mits sweeps;
 //                   2 order below 2.
-//   work   (in/out) when not null, the sweeps made, their rotations and
-//                   the rows their shifts are taken from are added to it
-//                   (for the solver's operation counts).
-struct QlWork {
-  std::int64_t sweeps = 0;
-  std::int64_t rotations = 0;
-  std::int64_t shifted = 0;
-};
-void lrvt_values(int n, double* d, double* e, std::int32_t& fault, QlWork* work = nullptr);
+void lrvt_values(int n, double* d, double* e, std::int32_t& fault);
 
-// The final step of lrvt on the eigenvalues alone: a descending selection
-// sort in which each place takes the first-indexed largest value not yet
-// placed (lrvt skips it after a sweep-limit return).
+// sort_eigenvalues: the final step of lrvt on the eigenvalues alone, a
+// descending selection sort in which each place takes the first-indexed
+// largest value not yet placed (lrvt skips it after a sweep-limit return).
+//   n  (in)     count; n < 2 changes nothing.
+//   d  (in/out) d[0 .. n-1]; out in descending order (with not-a-number
+//               values: in the order that rule gives).
 void sort_eigenvalues(int n, double* d);
 
 }  // namespace kolva

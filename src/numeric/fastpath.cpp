@@ -1,11 +1,17 @@
-#include "numeric/fastpath.h"
+#include "numeric/fastpath_testing.h"
 
 namespace kolva {
 
 // The three builds of the kernels, from fastpath_*.cpp.
-namespace isa_baseline { extern const FastKernels kernels; }
-namespace isa_avx2 { extern const FastKernels kernels; }
-namespace isa_avx512 { extern const FastKernels kernels; }
+namespace isa_baseline {
+extern const FastKernels kernels;
+}
+namespace isa_avx2 {
+extern const FastKernels kernels;
+}
+namespace isa_avx512 {
+extern const FastKernels kernels;
+}
 
 namespace {
 

@@ -5,8 +5,9 @@
 // tdiag_values / lrvt_values, so d, e and the fault codes agree to the bit.
 //
 // The kernels come in three builds: baseline x86-64, AVX2 and AVX-512. The
-// best one the processor supports is used unless select_isa() says
-// otherwise; tests and benchmarks use that to run each build.
+// best one the processor supports is used (tests and benchmarks pick
+// another through fastpath_testing.h). No allocation, no I/O, no
+// exceptions; the kernels' storage is on the stack.
 #pragma once
 
 #include <cstdint>
@@ -28,30 +29,36 @@ enum class Isa { baseline, avx2, avx512 };
 
 struct FastKernels {
   // tdiag_many: d and e of tdiag_values for `count` independent problems.
+  //   count  (in)  the problems q = 0 .. count-1; below 1: nothing done.
   //   order  (in)  order[q], 2 .. maxnvara: order of problem q.
   //   a, index, lda (in) problem q's matrix A, of which only the lower
   //                triangle is read: A(r, c) = a[q][index[q][c] * lda +
   //                index[q][r]] for r >= c (0-based); so a matrix of its
   //                own with index 0, 1, ..., or rows and columns picked out
   //                of a larger one.
-  //   d, e   (out) problem q's diagonal and off-diagonal at d / e + q * ld.
-  void (*tdiag_many)(int count, const int* order, const double* const* a,
-                     const int* const* index, int lda, double* d, double* e, int ld);
+  //   d, e   (out) problem q's diagonal and off-diagonal (e(1) = 0) at
+  //                d / e + q * ld, order[q] values each.
+  //   ld     (in)  at least the largest order.
+  void (*tdiag_many)(int count, const int* order, const double* const* a, const int* const* index,
+                     int lda, double* d, double* e, int ld);
   // lrvt_many: the QL iteration of lrvt_values with at most maxsweeps
   // sweeps per eigenvalue, all but its final sort, on `count` independent
   // problems.
-  //   order  (in)     order[q] of problem q; below 2: fault 2, nothing
-  //                   touched.
+  //   count  (in)     the problems q = 0 .. count-1; below 1: nothing done.
+  //   order  (in)     order[q] of problem q, at most maxnvara; below 2:
+  //                   fault 2, nothing touched.
   //   d, e   (in/out) problem q's diagonal and off-diagonal at
   //                   d / e + q * ld, as tdiag leaves them; out, d holds the
   //                   eigenvalues in the order the iteration leaves them
   //                   (sort_eigenvalues gives lrvt's order); e is unchanged.
+  //   ld     (in)     at least the largest order.
   //   fault  (out)    fault[q]: 0 done, 1 sweep limit reached, 2 order
   //                   below 2.
+  //   maxsweeps (in)  sweeps allowed per eigenvalue (lrvt_values: mits).
   // Consecutive problems share the vector lanes, so a caller that orders
   // the pool by order fills each group with problems of equal order.
-  void (*lrvt_many)(int count, const int* order, double* d, double* e, int ld,
-                    std::int32_t* fault, std::int32_t maxsweeps);
+  void (*lrvt_many)(int count, const int* order, double* d, double* e, int ld, std::int32_t* fault,
+                    std::int32_t maxsweeps);
 };
 
 // The kernels in use.
@@ -59,15 +66,5 @@ const FastKernels& fast_kernels();
 
 // Whether this processor (and its operating system) can run a build.
 bool isa_supported(Isa isa);
-
-// Makes `isa` the build in use; false (and no change) when it is not
-// supported. For tests and benchmarks.
-bool select_isa(Isa isa);
-
-Isa selected_isa();
-
-// Makes k the kernels in use, or with null the selected build's again. For
-// benchmarks that look into the kernels' work.
-void use_kernels(const FastKernels* k);
 
 }  // namespace kolva

@@ -17,7 +17,8 @@
 
 #define KOLVA_FAST_LANES 4  // doubles in one of the build's vector registers
 namespace kolva::isa_avx2 {
-#include "numeric/fastpath_kernels.inc"
+#include "numeric/fastpath_tdiag.inc"
+
 #include "numeric/fastpath_ql.inc"
 
 extern const FastKernels kernels = {tdiag_many, lrvt_many};

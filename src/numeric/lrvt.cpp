@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "numeric/eigen.h"
+#include "numeric/eigen_testing.h"
 
 namespace kolva {
 
@@ -25,14 +26,18 @@ void sort_eigenvalues(int n, double* d) {
   }
 }
 
-// lrvt_values (contract in eigen.h). For each l, finds the first negligible off-diagonal e(m), m >= l, against
-// a running bound, and runs implicit-shift QL sweeps on rows l .. m until
-// e(l) is negligible. The shift is taken from the leading 2 x 2 of the
-// block and subtracted from the whole trailing diagonal; the accumulated
-// shift is added back when d(l) has converged. A selection sort puts the
-// eigenvalues in descending order at the end. The eigenvectors are never
-// formed: their rotations never feed back into d or e.
-void lrvt_values(int n, double* d, double* e, std::int32_t& fault, QlWork* work) {
+namespace {
+
+// lrvt_values (contract in eigen.h). For each l, finds the first negligible
+// off-diagonal e(m), m >= l, against a running bound, and runs
+// implicit-shift QL sweeps on rows l .. m until e(l) is negligible. The
+// shift is taken from the leading 2 x 2 of the block and subtracted from
+// the whole trailing diagonal; the accumulated shift is added back when
+// d(l) has converged. A selection sort puts the eigenvalues in descending
+// order at the end. The eigenvectors are never formed: their rotations
+// never feed back into d or e. With kCount the work is added to *work.
+template <bool kCount>
+void lrvt(int n, double* d, double* e, std::int32_t& fault, QlWork* work) {
   auto D = [&](int i) -> double& { return d[i - 1]; };
   auto E = [&](int i) -> double& { return e[i - 1]; };
 
@@ -57,7 +62,7 @@ void lrvt_values(int n, double* d, double* e, std::int32_t& fault, QlWork* work)
       for (;;) {
         if (sweeps == mits) return;
         ++sweeps;
-        if (work) {
+        if constexpr (kCount) {
           ++work->sweeps;
           work->rotations += m - l;
           work->shifted += n - l + 1;
@@ -102,6 +107,16 @@ void lrvt_values(int n, double* d, double* e, std::int32_t& fault, QlWork* work)
 
   sort_eigenvalues(n, d);
   fault = 0;
+}
+
+}  // namespace
+
+void lrvt_values(int n, double* d, double* e, std::int32_t& fault) {
+  lrvt<false>(n, d, e, fault, nullptr);
+}
+
+void lrvt_values_counted(int n, double* d, double* e, std::int32_t& fault, QlWork& work) {
+  lrvt<true>(n, d, e, fault, &work);
 }
 
 }  // namespace kolva

@@ -8,8 +8,8 @@ namespace kolva {
 
 // tdiag_values (contract in eigen.h). Q itself is never formed: its
 // accumulation reads the reduction but never feeds back into d or e.
-void tdiag_values(int n, const double* a, double* d, double* e, double* z,
-                  int ld, std::int32_t& fault) {
+void tdiag_values(int n, const double* a, double* d, double* e, double* z, int ld,
+                  std::int32_t& fault) {
   const std::ptrdiff_t lda = ld;
   auto A = [&](int i, int j) -> const double& { return a[(j - 1) * lda + (i - 1)]; };
   auto Z = [&](int i, int j) -> double& { return z[(j - 1) * lda + (i - 1)]; };
@@ -32,7 +32,6 @@ void tdiag_values(int n, const double* a, double* d, double* e, double* z,
     if (!(s > tol)) {
       // Nothing left of the subdiagonal worth reflecting away.
       E(i) = x;
-      D(i) = 0.0;
       continue;
     }
     double g = std::sqrt(sigma);
@@ -58,15 +57,12 @@ void tdiag_values(int n, const double* a, double* d, double* e, double* z,
       x = Z(i, j);
       const double w = E(j) - hh * x;
       E(j) = w;
-      for (int k = 1; k <= j; ++k)
-        Z(j, k) = (Z(j, k) - x * E(k)) - w * Z(i, k);
+      for (int k = 1; k <= j; ++k) Z(j, k) = (Z(j, k) - x * E(k)) - w * Z(i, k);
     }
-    D(i) = h;
   }
-  D(1) = 0.0;
   E(1) = 0.0;
 
-  // The diagonal left by the reduction.
+  // The diagonal left by the reduction (d is not written before).
   for (int i = 1; i <= n; ++i) D(i) = Z(i, i);
 }
 

@@ -9,17 +9,17 @@
 #include <vector>
 
 #include "prep/estimate.h"
-#include "prep/pipeline.h"
 #include "prep/reader.h"
+#include "prep/reader_pool.h"
 
 namespace kolva::prep {
 
 // What the merge saw of one input.
 struct InputTotals {
-  std::uint64_t present = 0;  // variants with a p-value
-  std::uint64_t shared = 0;   // variants some other input has too
+  std::uint64_t present = 0;                    // variants with a p-value
+  std::uint64_t shared = 0;                     // variants some other input has too
   std::uint64_t first_line = 0, last_line = 0;  // of its variants with a p-value
-  bool all_p_one = true;      // every present p-value is 1 (true while none)
+  bool all_p_one = true;                        // every present p-value is 1 (true while none)
 };
 
 struct MergeTotals {
@@ -30,7 +30,7 @@ struct MergeTotals {
 // Writes .pvals.txt.part and .variants.tsv.gz.part in `dir`; the caller
 // renames them. `sums` (may be null) receives the z-scores below `null_z` in size.
 // `progress` is called now and then with the number of variants written.
-MergeTotals merge_inputs(Pipeline& pipe, const std::vector<std::unique_ptr<Reader>>& readers,
+MergeTotals merge_inputs(ReaderPool& pool, const std::vector<std::unique_ptr<Reader>>& readers,
                          const std::filesystem::path& dir, PairSums* sums, double null_z,
                          const std::function<void(std::uint64_t)>& progress);
 

@@ -2,45 +2,53 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <set>
 #include <string_view>
 
 #include "common/cpus.h"
+#include "common/run_limits.h"
 #include "prep/error.h"
 
 namespace kolva::prep {
 
-const char* const kUsage =
-    "usage: kolva-prep -o DIR [--corr FILE] [--null-z Z] [--threads N] [--columns ROLES]\n"
-    "                  [--quiet] NAME=FILE NAME=FILE ...\n"
-    "\n"
-    "Turns 2 to 50 summary-statistics files (PLINK 2 .glm.*, REGENIE step 2, SAIGE\n"
-    "step 2, GWAS-SSF; plain, gzip, bgzip or zstd) into a kolva run directory DIR:\n"
-    "defdims, pvals.txt, corr.txt, variants.tsv.gz and prep_log.txt. Then\n"
-    "`cd DIR && kolva` runs. Inputs must be sorted by chromosome and position.\n"
-    "\n"
-    "  NAME=FILE        a phenotype's name (letters, digits, _ . -) and its file\n"
-    "  -o DIR           the run directory (created when missing)\n"
-    "  --corr FILE      the phenotype correlation matrix: a header line of names,\n"
-    "                   then the square matrix (rows may start with their name);\n"
-    "                   without it the correlation is estimated from the z-scores\n"
-    "                   of null variants\n"
-    "  --null-z Z       null variants for the estimate: |z| < Z in both (default 2)\n"
-    "  --threads N      threads reading the inputs (default: the CPUs this process\n"
-    "                   may use)\n"
-    "  --columns ROLES  column names of files in no known format, e.g.\n"
-    "                   chrom=CHR,pos=BP,id=SNP,effect=A1,other=A2,p=P,beta=BETA\n"
-    "                   (roles: chrom pos id effect other p|log10p beta|or|z)\n"
-    "  --quiet          no progress on standard error\n"
-    "  --help, --version\n";
+std::string usage_text() {
+  return "usage: kolva-prep -o DIR [--corr FILE] [--null-z Z] [--threads N] [--columns ROLES]\n"
+         "                  [--quiet] NAME=FILE NAME=FILE ...\n"
+         "\n"
+         "Turns 2 to " +
+         std::to_string(maxnvara) +
+         " summary-statistics files (PLINK 2 .glm.*, REGENIE step 2, SAIGE\n"
+         "step 2, GWAS-SSF; plain, gzip, bgzip or zstd) into a kolva run directory DIR:\n"
+         "defdims, pvals.txt, corr.txt, phenotypes.txt, variants.tsv.gz and prep_log.txt.\n"
+         "Then `cd DIR && kolva` runs. Inputs must be sorted by chromosome and position.\n"
+         "\n"
+         "  NAME=FILE        a phenotype's name (letters, digits, _ . -) and its file\n"
+         "  -o DIR           the run directory (created when missing)\n"
+         "  --corr FILE      the phenotype correlation matrix: a header line of names,\n"
+         "                   then the square matrix (rows may start with their name);\n"
+         "                   without it the correlation is estimated from the z-scores\n"
+         "                   of null variants\n"
+         "  --null-z Z       null variants for the estimate: |z| < Z in both (default 2)\n"
+         "  --threads N      threads reading the inputs (default: the environment's\n"
+         "                   " +
+         kThreadsEnv + ", else the CPUs this process may use; at most " +
+         std::to_string(kMaxThreads) +
+         ")\n"
+         "  --columns ROLES  column names of files in no known format, e.g.\n"
+         "                   chrom=CHR,pos=BP,id=SNP,effect=A1,other=A2,p=P,beta=BETA\n"
+         "                   (roles: chrom pos id effect other p|log10p beta|or|z)\n"
+         "  --quiet          no progress on standard error\n"
+         "  --help, --version\n";
+}
 
 namespace {
 
 bool valid_name(std::string_view n) {
   if (n.empty()) return false;
   for (char c : n)
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-          c == '_' || c == '.' || c == '-'))
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+          c == '.' || c == '-'))
       return false;
   return true;
 }
@@ -55,7 +63,7 @@ bool number(std::string_view s, T& v) {
 
 Options parse_options(int argc, char** argv) {
   Options o;
-  o.threads = static_cast<unsigned>(usable_cpus());
+  bool threads_given = false;
   std::set<std::string> names;
   for (int i = 1; i < argc; ++i) {
     std::string_view a = argv[i];
@@ -80,14 +88,18 @@ Options parse_options(int argc, char** argv) {
       if (o.out_dir.empty()) throw UsageError("-o needs a directory");
     } else if (a == "--corr") {
       o.corr_file = arg();
+      // An empty name would silently mean "estimate it".
+      if (o.corr_file.empty()) throw UsageError("--corr needs a file");
     } else if (a == "--null-z") {
       std::string_view v = arg();
       if (!number(v, o.null_z) || !std::isfinite(o.null_z) || o.null_z <= 0)
         throw UsageError("--null-z needs a positive number, not '" + std::string(v) + "'");
     } else if (a == "--threads") {
       std::string_view v = arg();
-      if (!number(v, o.threads) || o.threads < 1 || o.threads > 256)
-        throw UsageError("--threads needs a whole number from 1 to 256, not '" + std::string(v) + "'");
+      if (!parse_thread_count(v, o.threads))
+        throw UsageError("--threads needs a whole number of at least 1, not '" + std::string(v) +
+                         "'");
+      threads_given = true;
     } else if (a == "--columns") {
       o.roles = parse_column_roles(arg());
     } else if (a == "--quiet" || a == "-q") {
@@ -108,7 +120,16 @@ Options parse_options(int argc, char** argv) {
   if (o.help || o.version) return o;
   if (o.out_dir.empty()) throw UsageError("no run directory: give -o DIR");
   if (o.inputs.size() < 2) throw UsageError("at least 2 inputs NAME=FILE are needed");
-  if (o.inputs.size() > kMaxInputs) throw UsageError("at most 50 inputs (kolva's limit)");
+  if (o.inputs.size() > static_cast<std::size_t>(maxnvara))
+    throw UsageError("at most " + std::to_string(maxnvara) + " inputs (kolva's limit)");
+  if (!threads_given) {
+    const char* env = std::getenv(kThreadsEnv);
+    if (env != nullptr && !parse_thread_count(env, o.threads))
+      throw UsageError(std::string(kThreadsEnv) + " must be a whole number of at least 1, not '" +
+                       env + "'");
+    o.threads = default_threads();
+  }
+  o.threads = capped_threads(o.threads);
   return o;
 }
 

@@ -16,18 +16,20 @@ struct Options {
   std::string out_dir;
   std::string corr_file;  // empty: estimate
   double null_z = 2;
-  unsigned threads = 2;
+  int threads = 1;  // 1 ... kMaxThreads
   bool quiet = false;
   ColumnRoles roles;
   std::vector<Input> inputs;
   bool help = false, version = false;
 };
 
-inline constexpr std::size_t kMaxInputs = 50;
-
-// Parses argv; throws UsageError with a one-line reason.
+// Parses argv; throws UsageError with a one-line reason. The thread count
+// is --threads N if given, else the environment's KOLVA_THREADS, else the
+// CPUs the process may use; a count above kMaxThreads is served with
+// kMaxThreads (common/cpus.h, as for kolva).
 Options parse_options(int argc, char** argv);
 
-extern const char* const kUsage;  // the --help text
+// The --help text.
+std::string usage_text();
 
 }  // namespace kolva::prep

@@ -11,10 +11,11 @@ namespace {
 
 constexpr std::size_t kChunk = 128 * 1024;
 constexpr std::size_t kMaxHeld = 64u << 20;  // one line, or the lines of one position
+const std::string kMaxHeldText = std::to_string(kMaxHeld >> 20) + " MiB";
 
 std::string where(std::uint64_t key) {
-  return "chromosome " + std::string(chrom_name(static_cast<std::uint8_t>(key >> 48))) +
-         " position " + std::to_string(key & ((std::uint64_t{1} << 48) - 1));
+  return "chromosome " + std::string(chrom_name(key_chrom(key))) + " position " +
+         std::to_string(key_pos(key));
 }
 
 // The next line feed at or after `from`, or null.
@@ -25,12 +26,16 @@ char* find_newline(std::vector<char>& text, std::size_t from) {
 
 }  // namespace
 
-const char* event_name(Event e) {
-  static const char* const names[kEvents] = {
-      "p missing (NA, ., #NA, nan)", "p not a number", "p outside [0, 1]",
+std::string_view event_name(Event e) {
+  static const std::string names[kEvents] = {
+      "p missing (NA, ., #NA, nan)",
+      "p not a number",
+      "p outside [0, 1]",
       "ERRCODE other than .",
       "effect missing or not a number where the estimate needed it (p kept)",
-      "duplicate variant (first kept)", "TEST other than ADD", "chromosome not 1-22, X, Y, XY, MT",
+      "duplicate variant (first kept)",
+      "TEST other than ADD",
+      "chromosome not " + std::string(kChromOrderText),
       "blank line"};
   return names[static_cast<int>(e)];
 }
@@ -43,11 +48,14 @@ Reader::Reader(const std::string& path, const ColumnRoles& roles, const ZRule& z
     while (!(nl = find_newline(carry_, parse_pos_))) {
       if (eof_) break;
       if (carry_.size() > kMaxHeld)
-        throw StopError(at_line(path_, line_ + 1, "header line longer than 64 MiB"));
+        throw StopError(at_line(path_, line_ + 1, "header line longer than " + kMaxHeldText));
       fill(carry_, parse_pos_);
     }
     std::size_t end = nl ? static_cast<std::size_t>(nl - carry_.data()) : carry_.size();
-    if (!nl && end == parse_pos_) throw StopError(path_ + ": empty file, no header line");
+    if (!nl && end == parse_pos_)
+      throw StopError(
+          at_line(path_, line_ + 1,
+                  line_ == 0 ? "empty file, no header line" : "no header line after the ## lines"));
     ++line_;
     ++counts_.header;
     std::string_view text(carry_.data() + parse_pos_, end - parse_pos_);
@@ -72,7 +80,8 @@ bool Reader::fill(std::vector<char>& text, std::size_t from) {
     // The readable text ends with a whole line or inside the next one.
     from = std::min(from, old);
     const auto whole = static_cast<std::uint64_t>(
-        std::count(text.begin() + static_cast<std::ptrdiff_t>(from), text.begin() + static_cast<std::ptrdiff_t>(old), '\n'));
+        std::count(text.begin() + static_cast<std::ptrdiff_t>(from),
+                   text.begin() + static_cast<std::ptrdiff_t>(old), '\n'));
     const bool at_end = (old == from || text[old - 1] == '\n') && line_ + whole > 0;
     throw StopError(at_line(path_, line_ + whole + (at_end ? 0 : 1),
                             e.detail + (at_end ? ": the readable data end with this line"
@@ -85,13 +94,15 @@ bool Reader::fill(std::vector<char>& text, std::size_t from) {
 
 void Reader::unsorted(const Rec& r) const {
   const int c = layout_.chrom + 1, p = layout_.pos + 1;
-  throw StopError(at_line(
-      path_, r.line,
-      "not sorted: " + where(r.key) + " comes after " + where(last_key_) + " (line " +
-          std::to_string(last_line_) +
-          "); sort the file by chromosome (1-22, X, Y, XY, MT) and position, header first, "
-          "e.g. sort -k" + std::to_string(c) + "," + std::to_string(c) + "V -k" +
-          std::to_string(p) + "," + std::to_string(p) + "n on the lines after the header"));
+  throw StopError(at_line(path_, r.line,
+                          "not sorted: " + where(r.key) + " comes after " + where(last_key_) +
+                              " (line " + std::to_string(last_line_) +
+                              "); sort the file by chromosome (" + std::string(kChromOrderText) +
+                              ") and position, header first, "
+                              "e.g. sort -k" +
+                              std::to_string(c) + "," + std::to_string(c) + "V -k" +
+                              std::to_string(p) + "," + std::to_string(p) +
+                              "n on the lines after the header"));
 }
 
 // The records [from, end) share chromosome and position: ordered by allele
@@ -109,7 +120,7 @@ void Reader::close_group(Block& b, std::size_t from) {
       continue;
     }
     const Rec& r = recs[i];
-    if (r.miss != Missing::none) counts_.count(static_cast<Event>(static_cast<int>(r.miss) - 1), r.line);
+    if (r.miss != Missing::none) counts_.count(missing_event(r.miss), r.line);
     if (r.no_effect) counts_.count(Event::no_effect, r.line);
     if (out != i) recs[out] = recs[i];
     ++out;
@@ -126,7 +137,7 @@ bool Reader::next(Block& b) {
   carry_ = {};
   open_ = {};
   std::size_t pos = parse_pos_;
-  std::size_t group = 0;  // first record of the open position
+  std::size_t group = 0;       // first record of the open position
   std::size_t group_text = 0;  // where its first line starts
   for (;;) {
     if (!eof_) fill(b.text, pos);
@@ -188,8 +199,9 @@ bool Reader::next(Block& b) {
     }
     if (b.text.size() > kMaxHeld)
       throw StopError(at_line(path_, line_ + 1,
-                              "more than 64 MiB in one line or at one position; is this a "
-                              "summary-statistics file?"));
+                              "more than " + kMaxHeldText +
+                                  " in one line or at one position; is this a "
+                                  "summary-statistics file?"));
   }
   recs_hint_ = b.recs.size() + b.recs.size() / 8 + 16;
   counts_.lines = line_;

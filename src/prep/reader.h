@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "prep/format.h"
@@ -16,14 +17,27 @@
 
 namespace kolva::prep {
 
-// What a line can be counted as besides a used variant. The first four are
-// the kinds of missing p-value (in the order of Missing, from na).
+// What a line can be counted as besides a used variant. The first
+// kMissingKinds are the kinds of missing p-value (in the order of Missing,
+// from na).
 enum class Event {
-  na, not_number, out_of_range, errcode, no_effect, duplicate, other_test, unknown_chrom, blank
+  na,
+  not_number,
+  out_of_range,
+  errcode,
+  no_effect,
+  duplicate,
+  other_test,
+  unknown_chrom,
+  blank
 };
-inline constexpr int kEvents = 9;
+inline constexpr int kEvents = static_cast<int>(Event::blank) + 1;
 inline constexpr std::size_t kFirstLines = 5;  // line numbers kept per event
-const char* event_name(Event e);
+static_assert(static_cast<int>(Event::errcode) + 1 == kMissingKinds);
+std::string_view event_name(Event e);
+
+// The event of a missing p-value (m is not Missing::none).
+inline Event missing_event(Missing m) { return static_cast<Event>(static_cast<int>(m) - 1); }
 
 struct InputCounts {
   std::uint64_t lines = 0;   // every line, the header included
@@ -66,9 +80,9 @@ class Reader {
   Layout layout_;
   ZRule zrule_;
   InputCounts counts_;
-  std::vector<char> carry_;   // text carried to the next block
-  std::size_t parse_pos_ = 0; // first byte of carry_ not yet parsed
-  std::vector<Rec> open_;     // records of the last position, offsets into carry_
+  std::vector<char> carry_;    // text carried to the next block
+  std::size_t parse_pos_ = 0;  // first byte of carry_ not yet parsed
+  std::vector<Rec> open_;      // records of the last position, offsets into carry_
   std::uint64_t line_ = 0;
   std::size_t recs_hint_ = 0;  // records per block so far
   std::uint64_t last_key_ = 0, last_line_ = 0;

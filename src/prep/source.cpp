@@ -26,7 +26,8 @@ bool plain_gzip(const unsigned char* h, ssize_t n) {
 }
 
 DamagedInput damaged(const std::string& path, const char* kind, const std::string& why = {}) {
-  return DamagedInput(path, std::string(kind) + " data damaged or truncated" + (why.empty() ? "" : " (" + why + ")"));
+  return DamagedInput(path, std::string(kind) + " data damaged or truncated" +
+                                (why.empty() ? "" : " (" + why + ")"));
 }
 
 }  // namespace
@@ -65,13 +66,13 @@ Source::Source(const std::string& path) : path_(path) {
   hts_set_log_level(HTS_LOG_OFF);  // errors are reported here, with the file name
   // hFILE peeks at the first bytes without consuming them, also on a pipe.
   hFILE* fp = hopen(path.c_str(), "r");
-  if (!fp) throw StopError(path + ": cannot open: " + std::strerror(errno));
+  if (!fp) throw StopError(in_file(path, std::string("cannot open: ") + std::strerror(errno)));
   unsigned char magic[16] = {};
   const ssize_t got = hpeek(fp, magic, sizeof magic);
   if (got < 0) {
     const int e = errno;
     hclose_abruptly(fp);
-    throw StopError(path + ": cannot read: " + std::strerror(e));
+    throw StopError(in_file(path, std::string("cannot read: ") + std::strerror(e)));
   }
   if (plain_gzip(magic, got)) {
     igzip_ = std::make_unique<Igzip>();
@@ -93,7 +94,7 @@ Source::Source(const std::string& path) : path_(path) {
   bgzf_->fp = bgzf_hopen(fp, "r");
   if (!bgzf_->fp) {
     hclose_abruptly(fp);
-    throw StopError(path + ": cannot open: " + std::strerror(errno));
+    throw StopError(in_file(path, std::string("cannot open: ") + std::strerror(errno)));
   }
   compression_ = !bgzf_->fp->is_compressed ? "plain" : bgzf_->fp->is_gzip ? "gzip" : "bgzip";
   // A bgzip file cut at a block boundary is told by its missing last block
@@ -109,7 +110,7 @@ std::size_t Source::read(char* buf, std::size_t n) {
   BGZF* fp = bgzf_->fp;
   if (!fp->is_compressed) {
     const ssize_t got = bgzf_read(fp, buf, n);
-    if (got < 0) throw StopError(path_ + ": cannot read: " + std::strerror(errno));
+    if (got < 0) throw DamagedInput(path_, std::string("cannot read: ") + std::strerror(errno));
     return static_cast<std::size_t>(got);
   }
   // bgzf_read fails as a whole when a later block is damaged: read block by
@@ -162,7 +163,9 @@ std::size_t Source::read_igzip(char* buf, std::size_t n) {
     }
     if (st.avail_in == 0 && g.eof) throw damaged(path_, "gzip", "unexpected end of file");
     const int r = isal_inflate(&st);
-    if (r < 0) throw damaged(path_, "gzip", r == ISAL_INCORRECT_CHECKSUM ? "checksum mismatch" : "invalid data");
+    if (r < 0)
+      throw damaged(path_, "gzip",
+                    r == ISAL_INCORRECT_CHECKSUM ? "checksum mismatch" : "invalid data");
   }
   return n - st.avail_out;
 }
@@ -174,8 +177,10 @@ std::size_t Source::read_zstd(char* buf, std::size_t n) {
     if (z.ib.pos == z.ib.size && !z.eof) {
       ssize_t got = hread(z.fp, z.in.data(), z.in.size());
       if (got < 0) throw damaged(path_, "zstd", std::strerror(errno));
-      if (got == 0) z.eof = true;
-      else z.ib = ZSTD_inBuffer{z.in.data(), static_cast<std::size_t>(got), 0};
+      if (got == 0)
+        z.eof = true;
+      else
+        z.ib = ZSTD_inBuffer{z.in.data(), static_cast<std::size_t>(got), 0};
     }
     if (z.ib.pos == z.ib.size && z.eof && z.last == 0) return 0;
     const std::size_t r = ZSTD_decompressStream(z.ctx, &ob, &z.ib);

@@ -14,10 +14,11 @@
 
 namespace kolva::prep {
 
-// Damaged or truncated compressed data; the reader adds the line it was in.
+// Damaged or truncated compressed data, or a failed read; the reader adds
+// the line it was in.
 struct DamagedInput : StopError {
   DamagedInput(const std::string& path, const std::string& detail)
-      : StopError(path + ": " + detail), detail(detail) {}
+      : StopError(in_file(path, detail)), detail(detail) {}
   std::string detail;
 };
 
@@ -30,7 +31,7 @@ class Source {
   Source& operator=(const Source&) = delete;
 
   // Reads up to n bytes; 0 at the end. Throws DamagedInput on damaged or
-  // truncated compressed data, StopError (naming the file) on a read failure.
+  // truncated compressed data and on a read failure.
   std::size_t read(char* buf, std::size_t n);
 
   const char* compression() const { return compression_; }

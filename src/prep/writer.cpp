@@ -13,7 +13,8 @@ namespace kolva::prep {
 
 PlainWriter::PlainWriter(std::string path) : path_(std::move(path)) {
   fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd_ < 0) throw StopError(path_ + ": cannot create: " + std::strerror(errno));
+  if (fd_ < 0)
+    throw StopError(in_file(path_, std::string("cannot create: ") + std::strerror(errno)));
 }
 
 PlainWriter::~PlainWriter() {
@@ -26,7 +27,8 @@ void PlainWriter::flush() {
   while (left > 0) {
     ssize_t w = ::write(fd_, p, left);
     if (w < 0 && errno == EINTR) continue;
-    if (w < 0) throw StopError(path_ + ": write failed: " + std::strerror(errno));
+    if (w < 0)
+      throw StopError(in_file(path_, std::string("write failed: ") + std::strerror(errno)));
     p += w;
     left -= static_cast<std::size_t>(w);
   }
@@ -37,12 +39,13 @@ void PlainWriter::close() {
   flush();
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) throw StopError(path_ + ": write failed: " + std::strerror(errno));
+  if (::close(fd) != 0)
+    throw StopError(in_file(path_, std::string("write failed: ") + std::strerror(errno)));
 }
 
 GzipWriter::GzipWriter(std::string path) : path_(std::move(path)) {
   fp_ = bgzf_open(path_.c_str(), "w1");
-  if (!fp_) throw StopError(path_ + ": cannot create: " + std::strerror(errno));
+  if (!fp_) throw StopError(in_file(path_, std::string("cannot create: ") + std::strerror(errno)));
 }
 
 GzipWriter::~GzipWriter() {
@@ -51,7 +54,7 @@ GzipWriter::~GzipWriter() {
 
 void GzipWriter::flush() {
   if (bgzf_write(fp_, buf_.data(), buf_.size()) != static_cast<ssize_t>(buf_.size()))
-    throw StopError(path_ + ": write failed");
+    throw StopError(in_file(path_, "write failed"));
   buf_.clear();
 }
 
@@ -59,7 +62,7 @@ void GzipWriter::close() {
   flush();
   BGZF* fp = fp_;
   fp_ = nullptr;
-  if (bgzf_close(fp) != 0) throw StopError(path_ + ": write failed");
+  if (bgzf_close(fp) != 0) throw StopError(in_file(path_, "write failed"));
 }
 
 }  // namespace kolva::prep

@@ -16,7 +16,6 @@ class LineBuffer {
     buf_.append(s);
     if (buf_.size() >= kFlushAt) flush();
   }
-  void put(char c) { buf_.push_back(c); }
   // Appending to the buffer directly, then line_done(), saves a copy.
   std::string& buffer() { return buf_; }
   void line_done() {

@@ -3,10 +3,12 @@
 // conversion.
 #pragma once
 
+#include "common/formats.h"
+
 namespace kolva {
 
 // Significant digits of the result field.
-inline constexpr int kDigits15 = 15;
+inline constexpr int kDigits15 = kResultDigits;
 
 // digits15: x (positive, finite, normal or subnormal) rounded to 15
 // significant digits, to nearest with ties to even.

@@ -6,11 +6,7 @@
 
 namespace kolva {
 
-// put_text: text field of width w.
-//   out   written: exactly w characters (nothing when w < 1).
-//   text  read.
-// A text shorter than w is right-aligned behind blanks; a longer one is cut
-// to its leftmost w characters.
+// put_text (contract in fields.h).
 void put_text(char* out, int w, std::string_view text) {
   if (w < 1) return;
   const std::size_t width = static_cast<std::size_t>(w);
@@ -23,10 +19,7 @@ void put_text(char* out, int w, std::string_view text) {
   if (!text.empty()) std::memcpy(out + pad, text.data(), text.size());
 }
 
-// put_int: integer field of width w.
-//   out  written: exactly w characters (nothing when w < 1).
-//   v    the value; '-' directly before the digits when negative, no '+'.
-// Right-aligned; w asterisks when sign and digits need more than w places.
+// put_int (contract in fields.h).
 void put_int(char* out, int w, std::int32_t v) {
   if (w < 1) return;
   char buf[16];
@@ -40,13 +33,7 @@ void put_int(char* out, int w, std::int32_t v) {
   std::memcpy(out + (w - n), buf, static_cast<std::size_t>(n));
 }
 
-// append_freeform: one free-form record.
-//   out    appended: the record and its record end (CR LF).
-//   items  read: texts and 32-bit integers, in order.
-// The record opens with one blank. Texts are written as they stand; an
-// integer takes 11 positions (room for every 32-bit value). One blank
-// separates consecutive items, except that a text directly following a
-// text is joined to it.
+// append_freeform (contract in fields.h).
 void append_freeform(std::string& out, std::span<const FreeItem> items) {
   out.push_back(' ');
   bool first = true;

@@ -13,19 +13,49 @@
 
 namespace kolva {
 
-// Text field: right-aligned when the text is shorter than w, its leftmost
-// w characters when longer.
+// put_text: text field Aw.
+//   out   (out) exactly w characters (nothing when w < 1).
+//   text  (in)  right-aligned behind blanks when shorter than w, cut to
+//               its leftmost w characters when longer.
 void put_text(char* out, int w, std::string_view text);
-// Integer field: right-aligned, '-' for negatives, never '+'.
+
+// put_int: integer field Iw.
+//   out  (out) exactly w characters (nothing when w < 1): v right-aligned,
+//              '-' directly before the digits when negative, never '+';
+//              w asterisks when sign and digits need more than w places.
 void put_int(char* out, int w, std::int32_t v);
+
 // Largest digit count d accepted by the real fields; a larger d (or a
 // negative one, or d < 1 for the exponent form) fills the field with
 // asterisks. A width w < 1 writes nothing.
 inline constexpr int kMaxFieldDigits = 60;
 
-// Fixed-point field Fw.d.
+// put_fixed: fixed-point field Fw.d.
+//   out  (out) exactly w characters (nothing when w < 1).
+//   d    (in)  digits after the point, 0 .. kMaxFieldDigits; out of range
+//              gives w asterisks.
+//   x    (in)  the value. A set sign bit writes '-', also for -0.0 and for
+//              values that round to zero.
+// |x| rounded to d decimals (exact, ties to even); the form needs sign +
+// integer digits + 1 + d places (an integer part of zero has no digits),
+// more than w gives w asterisks; spare places are blanks on the left, one
+// of which becomes a "0" before the point when the integer part is zero.
 void put_fixed(char* out, int w, int d, double x);
-// Exponent field Ew.d: ".DDDE+ee" (or ".DDD+eee" for three-digit exponents).
+
+// put_exp: exponent field Ew.d.
+//   out  (out) exactly w characters (nothing when w < 1).
+//   d    (in)  digits after the point, 1 .. kMaxFieldDigits; out of range
+//              gives w asterisks.
+//   x    (in)  the value; a set sign bit writes '-', -0.0 included.
+// Form: [blanks][-][0].DDD...D followed by "E+ee"/"E-ee" when |e| <= 99 and
+// "+eee"/"-eee" otherwise, for |x| = 0.DDD...D * 10^e with a non-zero first
+// digit (zero: d zeros and e = 0), rounded exactly, ties to even. The form
+// needs sign + 1 + d + 4 places; more than w gives w asterisks, and one
+// spare place becomes a "0" before the point.
+//
+// In both real fields NaN is "NaN" (its sign never shows), +Inf "Inf" or
+// from width 8 "Infinity", -Inf "-Inf" or from width 9 "-Infinity",
+// right-aligned, asterisks when the word does not fit.
 void put_exp(char* out, int w, int d, double x);
 
 // One item of a free-form record: a text or a 32-bit integer.
@@ -45,9 +75,13 @@ class FreeItem {
   bool is_text_;
 };
 
-// Appends one free-form record, record end (CR LF) included: a blank, then
-// the items; texts as they stand, integers in 11 positions, one separator
-// blank before every item but the first, except between two texts.
+// append_freeform: one free-form record.
+//   out    (in/out) the record and its record end (CR LF) appended.
+//   items  (in)     texts and 32-bit integers, in order.
+// The record opens with one blank. Texts are written as they stand; an
+// integer takes 11 positions (room for every 32-bit value). One blank
+// separates consecutive items, except that a text directly following a
+// text is joined to it.
 void append_freeform(std::string& out, std::span<const FreeItem> items);
 
 inline constexpr std::string_view kRecordEnd = "\r\n";

@@ -52,16 +52,8 @@ void put_nonfinite(char* out, int w, double x) {
 
 }  // namespace
 
-// put_fixed: fixed-point field of width w with d digits after the point.
-//   out  written: exactly w characters (nothing when w < 1).
-//   d    0 <= d <= kMaxFieldDigits; out of range gives w asterisks.
-//   x    the value. A set sign bit writes '-', also for -0.0 and for values
-//        that round to zero.
-// Method: |x| is rounded to d decimals by to_chars (exact, ties to even).
-// An integer part of zero has no digits of its own; the form needs
-// sign + integer digits + 1 + d places, and when it has more than w the
-// field is w asterisks. Spare places are blanks on the left, one of which
-// becomes a "0" before the point when the integer part is zero.
+// put_fixed (contract in fields.h). Method: |x| is rounded to d decimals
+// by to_chars (exact, ties to even).
 void put_fixed(char* out, int w, int d, double x) {
   if (w < 1) return;
   if (!std::isfinite(x)) {
@@ -108,18 +100,9 @@ void put_fixed(char* out, int w, int d, double x) {
   if (d > 0) std::memcpy(p, buf + nint + 1, static_cast<std::size_t>(d));
 }
 
-// put_exp: exponent field of width w with d digits after the point.
-//   out  written: exactly w characters (nothing when w < 1).
-//   d    1 <= d <= kMaxFieldDigits; out of range gives w asterisks.
-//   x    the value; a set sign bit writes '-', -0.0 included.
-// Form: [blanks][-][0].DDD...D followed by "E+ee"/"E-ee" when |e| <= 99 and
-// "+eee"/"-eee" otherwise, for |x| = 0.DDD...D * 10^e with a non-zero first
-// digit (zero: d zeros and e = 0). The form needs sign + 1 + d + 4 places;
-// more than w gives w asterisks, and one spare place becomes a "0" before
-// the point.
-// Method: to_chars in scientific form with d - 1 decimals rounds |x| to d
-// significant digits (exact, ties to even) and carries into the exponent
-// itself; its D.DDDe+X is 0.DDDD * 10^(X+1).
+// put_exp (contract in fields.h). Method: to_chars in scientific form with d - 1 decimals rounds
+// |x| to d significant digits (exact, ties to even) and carries into the exponent itself; its
+// D.DDDe+X is 0.DDDD * 10^(X+1).
 void put_exp(char* out, int w, int d, double x) {
   if (w < 1) return;
   if (!std::isfinite(x)) {

@@ -6,6 +6,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "common/ascii.h"
 #include "common/run_limits.h"
 #include "textio/number_decimal.h"
 
@@ -26,22 +27,22 @@ inline bool is_digit(int c) { return c >= '0' && c <= '9'; }
 // semicolon, slash, or the end of the input.
 inline bool ends_token(int c) {
   switch (c) {
-    case ' ': case '\t': case '\n': case '\r': case ',': case ';': case '/':
-    case kEnd:
-      return true;
-    default:
-      return false;
+    case ' ':
+    case '\t':
+    case '\n':
+    case '\r':
+    case ',':
+    case ';':
+    case '/':
+    case kEnd: return true;
+    default: return false;
   }
 }
 
 // Characters that make up separators.
 inline bool is_separator(int c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ',' ||
-         c == ';';
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == ',' || c == ';';
 }
-
-// Lower-case of an ASCII letter; other characters never map onto a letter.
-inline int lower(int c) { return c | 0x20; }
 
 // skip_line: consumes the rest of the current line up to and including the
 // next line feed (a carriage return alone does not end it) or up to the end
@@ -139,8 +140,7 @@ Tok int_token(Source& in, std::int64_t& rep, std::int32_t& value) {
   if (!is_digit(c)) return Tok::error;
   std::uint64_t acc = 0;
   c = scan_uint(in, c, acc);
-  if (!ends_token(c) || acc > (neg ? 2147483648u : 2147483647u))
-    return Tok::error;
+  if (!ends_token(c) || acc > (neg ? 2147483648u : 2147483647u)) return Tok::error;
   value = static_cast<std::int32_t>(neg ? -static_cast<std::int64_t>(acc)
                                         : static_cast<std::int64_t>(acc));
   return Tok::value;
@@ -153,7 +153,7 @@ Tok match(Source& in, const char* word) {
   for (; *word; ++word) {
     const int c = in.peek();
     if (c == kEnd) return Tok::eof;
-    if (lower(c) != *word) return Tok::error;
+    if (ascii_lower(c) != *word) return Tok::error;
     in.skip();
   }
   return Tok::value;
@@ -163,12 +163,11 @@ Tok match(Source& in, const char* word) {
 template <class Source>
 Tok word(Source& in, bool neg, double& value) {
   Tok t;
-  if (lower(in.peek()) == 'i') {
+  if (ascii_lower(in.peek()) == 'i') {
     if ((t = match(in, "inf")) != Tok::value) return t;
-    if (lower(in.peek()) == 'i' && (t = match(in, "inity")) != Tok::value)
-      return t;
-    value = neg ? -std::numeric_limits<double>::infinity()
-                : std::numeric_limits<double>::infinity();
+    if (ascii_lower(in.peek()) == 'i' && (t = match(in, "inity")) != Tok::value) return t;
+    value =
+        neg ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
   } else {
     if ((t = match(in, "nan")) != Tok::value) return t;
     if (in.peek() == '(') {
@@ -182,8 +181,7 @@ Tok word(Source& in, bool neg, double& value) {
       }
       in.skip();
     }
-    value = std::copysign(std::numeric_limits<double>::quiet_NaN(),
-                          neg ? -1.0 : 1.0);
+    value = std::copysign(std::numeric_limits<double>::quiet_NaN(), neg ? -1.0 : 1.0);
   }
   return ends_token(in.peek()) ? Tok::value : Tok::error;
 }
@@ -201,7 +199,7 @@ Tok marker_word(Source& in, bool sign, double& value) {
   int c = in.peek();
   while (!ends_token(c)) {
     if (c == kFault) return Tok::error;
-    const int lc = lower(c);
+    const int lc = ascii_lower(c);
     has_n = has_n || lc == 'n';
     if (len < 3) w[len] = static_cast<char>(lc);
     if (len < 4) ++len;
@@ -209,9 +207,9 @@ Tok marker_word(Source& in, bool sign, double& value) {
     c = in.peek();
   }
   if (has_n) {
-    const bool marker = !sign && w[0] == 'n' &&
-                        (len == 1 || (len == 2 && w[1] == 'a') ||
-                         (len == 3 && w[1] == 'a' && w[2] == 'n'));
+    const bool marker =
+        !sign && w[0] == 'n' &&
+        (len == 1 || (len == 2 && w[1] == 'a') || (len == 3 && w[1] == 'a' && w[2] == 'n'));
     if (!marker) return Tok::error;
     value = kMissing;
     return Tok::value;
@@ -242,7 +240,7 @@ Tok real_rest(Source& in, int c, bool neg, Decimal& d, double& value) {
 
   std::int64_t e = 0;
   bool eneg = false;
-  const int lc = lower(c);
+  const int lc = ascii_lower(c);
   const bool letter = lc == 'e' || lc == 'd' || lc == 'q';
   if (letter || c == '+' || c == '-') {
     if (letter) {
@@ -271,8 +269,7 @@ Tok real_rest(Source& in, int c, bool neg, Decimal& d, double& value) {
 // real_token: one real item's token, [r*][sign]mantissa[exponent] or a
 // word, starting at the current character (not a separator, slash or end).
 template <class Source>
-Tok real_token(Source& in, Markers markers, Decimal& d, std::int64_t& rep,
-               double& value) {
+Tok real_token(Source& in, Markers markers, Decimal& d, std::int64_t& rep, double& value) {
   rep = 1;
   d.reset();
   int c = in.peek();
@@ -299,10 +296,9 @@ Tok real_token(Source& in, Markers markers, Decimal& d, std::int64_t& rep,
     c = in.peek();
     if (c == kEnd) return Tok::eof;
   }
-  const int lc = lower(c);
+  const int lc = ascii_lower(c);
   if (lc == 'i' || lc == 'n') {
-    return markers == Markers::missing ? marker_word(in, sign, value)
-                                       : word(in, neg, value);
+    return markers == Markers::missing ? marker_word(in, sign, value) : word(in, neg, value);
   }
   return real_rest(in, c, neg, d, value);
 }
@@ -326,9 +322,7 @@ Outcome read_list(Source& in, T* items, int n, bool* filled, Token token) {
     const int c = in.peek();
     switch (c) {
       case ' ':
-      case '\t':
-        in.skip();
-        continue;
+      case '\t': in.skip(); continue;
       case '\r':
         in.skip();
         if (in.peek() == '\n') in.skip();
@@ -356,13 +350,9 @@ Outcome read_list(Source& in, T* items, int n, bool* filled, Token token) {
           continue;
         }
         break;  // a null value
-      case '/':
-        in.skip();
-        return finish_read(in);
-      case kEnd:
-        return Outcome::eof;
-      case kFault:
-        return Outcome::error;
+      case '/': in.skip(); return finish_read(in);
+      case kEnd: return Outcome::eof;
+      case kFault: return Outcome::error;
       default: {
         std::int64_t rep = 1;
         T v{};
@@ -427,20 +417,17 @@ Outcome take_text(Source& in, char* text, int w) {
 
 template <class Source>
 Outcome read_free(Source& in, std::int32_t* items, int n, bool* filled) {
-  return read_list(in, items, n, filled,
-                   [](Source& s, std::int64_t& rep, std::int32_t& v) {
-                     return int_token(s, rep, v);
-                   });
+  return read_list(in, items, n, filled, [](Source& s, std::int64_t& rep, std::int32_t& v) {
+    return int_token(s, rep, v);
+  });
 }
 
 template <class Source>
-Outcome read_free(Source& in, double* items, int n, Markers markers,
-                  bool* filled) {
+Outcome read_free(Source& in, double* items, int n, Markers markers, bool* filled) {
   Decimal d;
-  return read_list(in, items, n, filled,
-                   [&d, markers](Source& s, std::int64_t& rep, double& v) {
-                     return real_token(s, markers, d, rep, v);
-                   });
+  return read_list(in, items, n, filled, [&d, markers](Source& s, std::int64_t& rep, double& v) {
+    return real_token(s, markers, d, rep, v);
+  });
 }
 
 template <class Source>

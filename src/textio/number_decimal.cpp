@@ -5,25 +5,13 @@
 
 namespace kolva {
 
-// decimal_value: magnitude of a gathered decimal number.
-//
-//   d      in/out  the gathered digits (Decimal); the tail of d.digits is
-//                  used as scratch for the text handed to the conversion,
-//                  the counts are left as they were.
-//   exp10  in      the number's written exponent, held to +-kExponentCap.
-//   returns        the double nearest to 0.d1 ... d(nd) * 10^(lead + exp10),
-//                  ties to even; +infinity above the range of a double, a
-//                  subnormal or +0 below it. The caller applies the sign.
-//
-// Method: values whose first digit lies at 10^310 or above are infinite
-// and values below 10^-330 (under half the smallest subnormal) are zero.
-// A significand of at most 15 digits scaled by 10^k, |k| <= 22, is an
-// exact integer times or divided by an exact power of ten: one rounded
-// operation gives the nearest double. Every other value is written as "DDD...e<x>", an integer significand
-// of at most kMaxDigits + 1 digits, and converted by std::from_chars,
-// which rounds exactly. from_chars reports out-of-range without giving a
-// value both on overflow and on underflow to zero; the exponent tells
-// which it was.
+// decimal_value (contract in number_decimal.h). Method: values whose first digit lies at 10^310 or
+// above are infinite and values below 10^-330 (under half the smallest subnormal) are zero. A
+// significand of at most 15 digits scaled by 10^k, |k| <= 22, is an exact integer times or divided
+// by an exact power of ten: one rounded operation gives the nearest double. Every other value is
+// written as "DDD...e<x>", an integer significand of at most kMaxDigits + 1 digits, and converted
+// by std::from_chars, which rounds exactly. from_chars reports out-of-range without giving a value
+// both on overflow and on underflow to zero; the exponent tells which it was.
 double decimal_value(Decimal& d, std::int64_t exp10) {
   constexpr double kInf = std::numeric_limits<double>::infinity();
   if (d.nd == 0) return 0.0;

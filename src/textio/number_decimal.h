@@ -21,11 +21,11 @@ struct Decimal {
   // The digits, then room for the sticky digit, the exponent letter, its
   // sign and digits, when the text is built for the conversion.
   char digits[kMaxDigits + 16];
-  int nd = 0;              // digits kept
-  bool sticky = false;     // a non-zero digit was dropped after them
-  bool point = false;      // the decimal point has been met
-  bool any = false;        // at least one digit has been met
-  std::int64_t lead = 0;   // decimal exponent of the first kept digit
+  int nd = 0;             // digits kept
+  bool sticky = false;    // a non-zero digit was dropped after them
+  bool point = false;     // the decimal point has been met
+  bool any = false;       // at least one digit has been met
+  std::int64_t lead = 0;  // decimal exponent of the first kept digit
 
   void reset() {
     nd = 0;
@@ -52,13 +52,21 @@ struct Decimal {
 // the value far outside the range of a double.
 inline constexpr std::int64_t kExponentCap = 1000000000;
 
+// decimal_value: magnitude of a gathered decimal number.
+//   d      (in/out) the gathered digits; the tail of d.digits is used as
+//                   scratch for the text handed to the conversion, the
+//                   counts are left as they were.
+//   exp10  (in)     the number's written exponent, held to +-kExponentCap.
+// Returns the double nearest to 0.d1 ... d(nd) * 10^(lead + exp10), ties to
+// even; +infinity above the range of a double, a subnormal or +0 below it.
+// The caller applies the sign.
 double decimal_value(Decimal& d, std::int64_t exp10);
 
 // Powers of ten that are exact doubles: 10^0 .. 10^kExactPow10.
 inline constexpr int kExactPow10 = 22;
-inline constexpr double kPow10[kExactPow10 + 1] = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+inline constexpr double kPow10[kExactPow10 + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 // Significant digits whose integer is exact as a double.
 inline constexpr int kExactDigits = 15;
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,12 +13,19 @@
 
 namespace kolva::testing {
 
-inline RunResult run_prep(const TempDir& cwd, const std::vector<std::string>& args) {
+// With address_space > 0 the program may map at most that many bytes, its
+// threads' stacks 8 MiB each.
+inline RunResult run_prep(const TempDir& cwd, const std::vector<std::string>& args,
+                          rlim_t address_space = 0) {
   TempDir capture;
   const std::string out = (capture / "out").string(), err = (capture / "err").string();
   pid_t pid = ::fork();
   if (pid == 0) {
     if (::chdir(cwd.path().c_str()) != 0) _exit(127);
+    const rlimit stack{8 << 20, 8 << 20}, space{address_space, address_space};
+    if (address_space > 0 &&
+        (::setrlimit(RLIMIT_STACK, &stack) != 0 || ::setrlimit(RLIMIT_AS, &space) != 0))
+      _exit(127);
     ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
     ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
     std::vector<char*> argv{const_cast<char*>("kolva-prep")};

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "common/run_limits.h"
-#include "numeric/fastpath.h"
+#include "numeric/fastpath_testing.h"
 
 namespace kolva::testing {
 

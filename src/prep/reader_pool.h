@@ -1,7 +1,7 @@
-// Inputs read on worker threads. Each input has a bounded queue of parsed
-// blocks; a free worker takes the input whose queue is shortest (and not
-// full, and not being read by another worker), so no worker ever waits on
-// one input while the merge waits on another.
+// The inputs read ahead of the merge on worker threads. Each input has a
+// bounded queue of parsed blocks; a free worker takes the input whose queue
+// is shortest (and not full, and not being read by another worker), so no
+// worker ever waits on one input while the merge waits on another.
 #pragma once
 
 #include <condition_variable>
@@ -16,12 +16,14 @@
 
 namespace kolva::prep {
 
-class Pipeline {
+class ReaderPool {
  public:
-  Pipeline(std::vector<std::unique_ptr<Reader>>& readers, unsigned threads, std::size_t depth);
-  ~Pipeline();
-  Pipeline(const Pipeline&) = delete;
-  Pipeline& operator=(const Pipeline&) = delete;
+  // Starts `threads` workers over `readers`, at most `depth` blocks queued
+  // per input.
+  ReaderPool(std::vector<std::unique_ptr<Reader>>& readers, int threads, std::size_t depth);
+  ~ReaderPool();
+  ReaderPool(const ReaderPool&) = delete;
+  ReaderPool& operator=(const ReaderPool&) = delete;
 
   // The next block of input i; false when the input is done. Rethrows the
   // first error of any worker.
@@ -33,6 +35,7 @@ class Pipeline {
     bool busy = false, done = false;
   };
   void work();
+  void stop_and_join();
 
   std::vector<std::unique_ptr<Reader>>& readers_;
   std::size_t depth_;

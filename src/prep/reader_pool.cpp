@@ -1,23 +1,41 @@
-#include "prep/pipeline.h"
+#include "prep/reader_pool.h"
+
+#include <string>
+#include <system_error>
+
+#include "prep/error.h"
 
 namespace kolva::prep {
 
-Pipeline::Pipeline(std::vector<std::unique_ptr<Reader>>& readers, unsigned threads,
-                   std::size_t depth)
+ReaderPool::ReaderPool(std::vector<std::unique_ptr<Reader>>& readers, int threads,
+                       std::size_t depth)
     : readers_(readers), depth_(depth), slots_(readers.size()) {
-  for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
+  try {
+    for (int t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
+  } catch (const std::system_error& e) {
+    // The system refused a thread: the ones started are stopped and
+    // joined before the run stops.
+    const std::size_t started = threads_.size();
+    stop_and_join();
+    throw StopError("cannot start reader thread " + std::to_string(started + 1) + " of " +
+                    std::to_string(threads) + ": " + e.code().message() +
+                    "; fewer --threads may do");
+  }
 }
 
-Pipeline::~Pipeline() {
+ReaderPool::~ReaderPool() { stop_and_join(); }
+
+void ReaderPool::stop_and_join() {
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
   }
   more_work_.notify_all();
   for (auto& t : threads_) t.join();
+  threads_.clear();
 }
 
-void Pipeline::work() {
+void ReaderPool::work() {
   std::unique_lock lock(mutex_);
   for (;;) {
     if (stop_ || error_) return;
@@ -60,7 +78,7 @@ void Pipeline::work() {
   }
 }
 
-bool Pipeline::pop(std::size_t i, Block& out) {
+bool ReaderPool::pop(std::size_t i, Block& out) {
   std::unique_lock lock(mutex_);
   Slot& s = slots_[i];
   more_data_.wait(lock, [&] { return error_ || !s.queue.empty() || s.done; });

@@ -1,0 +1,19 @@
+// For tests and benchmarks: which build of the fast kernels runs, and
+// kernels of their own in its place. Not part of the run.
+#pragma once
+
+#include "numeric/fastpath.h"
+
+namespace kolva {
+
+// Makes `isa` the build in use; false (and no change) when it is not
+// supported.
+bool select_isa(Isa isa);
+
+Isa selected_isa();
+
+// Makes k the kernels in use, or with null the selected build's again (for
+// benchmarks that look into the kernels' work).
+void use_kernels(const FastKernels* k);
+
+}  // namespace kolva
