@@ -29,6 +29,9 @@ def run(*args):
     ([], 64, "", "kolva-report: the following arguments are required: RESULTS; usage: "),
     (["--colour", "r.txt"], 64, "", "kolva-report: unrecognized arguments: --colour; usage: "),
     (["/nonexistent/results.txt"], 1, "", "kolva-report: /nonexistent/results.txt: No such file"),
+    (["--threshold", "2", "r.txt"], 64, "", "kolva-report: argument --threshold: invalid"),
+    (["--null-draws", "-1", "r.txt"], 64, "", "kolva-report: argument --null-draws: invalid"),
+    (["--run", "a", "--no-run", "r.txt"], 64, "", "kolva-report: argument --no-run: not allowed"),
 ])
 def test_command_line(args, status, out, err):
     with open(os.path.join(SOURCE, "CMakeLists.txt")) as f:
