@@ -74,4 +74,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-numpy, python3-scipy, python3-matplotlib")
+
+# The R package (src/r), as the build installed it into BUILD/R; in the
+# .deb where Debian's R looks (/usr/lib/R/site-library).
+if(TARGET kolva_r)
+  install(DIRECTORY ${CMAKE_BINARY_DIR}/R/kolva DESTINATION lib/R/site-library USE_SOURCE_PERMISSIONS)
+  install(FILES docs/r.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${KOLVA_R_DEB_DEPENDS}")
+endif()
 include(CPack)
