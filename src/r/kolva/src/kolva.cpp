@@ -49,9 +49,12 @@ class Engine {
 // values each.
 class Source {
  public:
-  Source(SEXP p, std::int64_t rows) : p_(p), matrix_(Rf_isMatrix(p)), rows_(rows) {
+  // Takes every pointer at once: R's API is not called again.
+  Source(SEXP p, std::int64_t rows) : matrix_(Rf_isMatrix(p)), rows_(rows) {
     cols_ = matrix_ ? Rf_ncols(p) : Rf_xlength(p);
-    if (!matrix_)
+    if (matrix_)
+      data_ = REAL(p);
+    else
       for (std::int64_t c = 0; c < cols_; ++c) column_.push_back(REAL(VECTOR_ELT(p, c)));
     at_.resize(column_.size());
   }
@@ -59,14 +62,14 @@ class Source {
 
   // Rows r0 .. r0 + count - 1, read where they lie.
   kolva_pvalues rows(std::int64_t r0, std::int64_t count) {
-    if (matrix_) return {KOLVA_DOUBLE, count, cols_, REAL(p_) + r0, 1, rows_, nullptr, nullptr};
+    if (matrix_) return {KOLVA_DOUBLE, count, cols_, data_ + r0, 1, rows_, nullptr, nullptr};
     for (std::size_t c = 0; c < column_.size(); ++c) at_[c] = column_[c] + r0;
     return {KOLVA_DOUBLE, count, cols_, nullptr, 0, 0, at_.data(), nullptr};
   }
 
  private:
-  SEXP p_;
   bool matrix_;
+  const double* data_ = nullptr;
   std::int64_t rows_, cols_ = 0;
   std::vector<const double*> column_;
   std::vector<const void*> at_;
