@@ -119,17 +119,17 @@ __attribute__((target("avx512f"))) double lane_ns() {
   for (int rep = 0; rep < 5; ++rep) {
     const auto t0 = Clock::now();
     for (int r = 0; r < kRounds; ++r) {
+      // clang-format off
 #define KOLVA_STEP(x)                                                            \
   if constexpr (u == Unit::div) x = 3.0 / x;                                     \
   if constexpr (u == Unit::sqrt) x = __builtin_ia32_sqrtpd512_mask(x, x, -1, 4); \
   if constexpr (u == Unit::mul) x = x * 0.9999999;
-      KOLVA_STEP(x0)
-      KOLVA_STEP(x1) KOLVA_STEP(x2) KOLVA_STEP(x3) KOLVA_STEP(x4) KOLVA_STEP(x5) KOLVA_STEP(x6)
-          KOLVA_STEP(x7)
+      KOLVA_STEP(x0) KOLVA_STEP(x1) KOLVA_STEP(x2) KOLVA_STEP(x3)
+      KOLVA_STEP(x4) KOLVA_STEP(x5) KOLVA_STEP(x6) KOLVA_STEP(x7)
 #undef KOLVA_STEP
-              __asm__ volatile(""
-                               : "+v"(x0), "+v"(x1), "+v"(x2), "+v"(x3), "+v"(x4), "+v"(x5),
-                                 "+v"(x6), "+v"(x7));
+      __asm__ volatile("" : "+v"(x0), "+v"(x1), "+v"(x2), "+v"(x3), "+v"(x4), "+v"(x5), "+v"(x6),
+                       "+v"(x7));
+      // clang-format on
     }
     best = std::min(best, seconds_since(t0));
   }
