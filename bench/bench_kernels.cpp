@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "numeric/eigen.h"
-#include "reference/reference.h"
 #include "numeric/sortp.h"
+#include "reference/reference.h"
 
 namespace {
 

@@ -80,7 +80,8 @@ void counting_tdiag(int count, const int* order, const double* const* a, const i
   if (!counting) return;
   for (int q = 0; q < count; ++q) {
     const Ops o = reduction_ops(order[q]);
-    tally.reduction.div += o.div, tally.reduction.sqrt += o.sqrt, tally.reduction.muladd += o.muladd;
+    tally.reduction.div += o.div, tally.reduction.sqrt += o.sqrt,
+        tally.reduction.muladd += o.muladd;
   }
 }
 
@@ -111,15 +112,16 @@ enum class Unit { div, sqrt, mul };
 template <Unit u>
 __attribute__((target("avx512f"))) double lane_ns() {
   typedef double V __attribute__((vector_size(64)));
-  V x0 = V{} + 1.5, x1 = V{} + 2.5, x2 = V{} + 3.5, x3 = V{} + 4.5, x4 = V{} + 5.5,
-    x5 = V{} + 6.5, x6 = V{} + 7.5, x7 = V{} + 8.5;
+  V x0 = V{} + 1.5, x1 = V{} + 2.5, x2 = V{} + 3.5, x3 = V{} + 4.5, x4 = V{} + 5.5, x5 = V{} + 6.5,
+    x6 = V{} + 7.5, x7 = V{} + 8.5;
   constexpr int kRounds = 2000000;
   double best = 1e30;
   for (int rep = 0; rep < 5; ++rep) {
     const auto t0 = Clock::now();
     for (int r = 0; r < kRounds; ++r) {
-#define KOLVA_STEP(x)                                                          \
-  if constexpr (u == Unit::div) x = 3.0 / x;                                   \
+      // clang-format off
+#define KOLVA_STEP(x)                                                            \
+  if constexpr (u == Unit::div) x = 3.0 / x;                                     \
   if constexpr (u == Unit::sqrt) x = __builtin_ia32_sqrtpd512_mask(x, x, -1, 4); \
   if constexpr (u == Unit::mul) x = x * 0.9999999;
       KOLVA_STEP(x0) KOLVA_STEP(x1) KOLVA_STEP(x2) KOLVA_STEP(x3)
@@ -127,6 +129,7 @@ __attribute__((target("avx512f"))) double lane_ns() {
 #undef KOLVA_STEP
       __asm__ volatile("" : "+v"(x0), "+v"(x1), "+v"(x2), "+v"(x3), "+v"(x4), "+v"(x5), "+v"(x6),
                        "+v"(x7));
+      // clang-format on
     }
     best = std::min(best, seconds_since(t0));
   }
@@ -197,7 +200,8 @@ int main(int argc, char** argv) {
     auto floor_us = [&](const Ops& o) {
       return std::max(o.div * unit.div + o.sqrt * unit.sqrt, o.muladd * unit.muladd) * per / 1e3;
     };
-    const double run_us = best * per * 1e6, tdiag_us = tdiag_s * per * 1e6, ql_us = ql_s * per * 1e6;
+    const double run_us = best * per * 1e6, tdiag_us = tdiag_s * per * 1e6,
+                 ql_us = ql_s * per * 1e6;
     std::printf("%s: %lld variants, %.0f variants/s on one thread (%.2f us a variant)\n", argv[i],
                 static_cast<long long>(variants), 1.0 / (best * per), run_us);
     std::printf("  per variant: %.2f solver problems; QL %.0f sweeps, %.0f rotations\n",

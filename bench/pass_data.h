@@ -41,4 +41,3 @@ struct PassData {
   }
   ~PassData() { std::filesystem::remove_all(dir); }
 };
-

@@ -82,4 +82,12 @@ if(KOLVA_PYTHON_DEB_DEPENDS)
     string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", python3-numpy")
   endif()
 endif()
+
+# The R package (src/r), as the build installed it into BUILD/R; in the
+# .deb where Debian's R looks (/usr/lib/R/site-library).
+if(TARGET kolva_r)
+  install(DIRECTORY ${CMAKE_BINARY_DIR}/R/kolva DESTINATION lib/R/site-library USE_SOURCE_PERMISSIONS)
+  install(FILES docs/r.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${KOLVA_R_DEB_DEPENDS}")
+endif()
 include(CPack)

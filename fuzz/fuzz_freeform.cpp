@@ -77,8 +77,10 @@ Read read_once(Source& in, bool real, Markers m, int n, std::string_view text) {
   int strays = 0;  // unfilled items that changed
   for (std::size_t i = 0; i < size; ++i) {
     if (real) {
-      if (r.filled[i]) check_real(r.reals[i], text, m);
-      else strays += !is_mark(r.reals[i]);
+      if (r.filled[i])
+        check_real(r.reals[i], text, m);
+      else
+        strays += !is_mark(r.reals[i]);
     } else if (!r.filled[i]) {
       strays += r.ints[i] != kIntMark;
     }

@@ -61,7 +61,8 @@ void check_block(const Block& b, const Rec*& prev, const Block*& prev_block) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
-  static const ColumnRoles kRoles = parse_column_roles("chrom=C,pos=P,id=I,effect=E,other=O,p=Q,z=Z");
+  static const ColumnRoles kRoles =
+      parse_column_roles("chrom=C,pos=P,id=I,effect=E,other=O,p=Q,z=Z");
   const ColumnRoles none;
   const ColumnRoles& roles = (data[0] & 1) ? kRoles : none;
   ZRule z{(data[0] & 2) != 0, p_of_z(2)};

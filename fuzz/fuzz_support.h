@@ -18,8 +18,8 @@ namespace kolva::fuzz {
   std::abort();
 }
 
-#define KOLVA_CHECK(cond) \
-  do {                    \
+#define KOLVA_CHECK(cond)                     \
+  do {                                        \
     if (!(cond)) ::kolva::fuzz::fault(#cond); \
   } while (0)
 

@@ -20,8 +20,7 @@ using kolva::Outcome;
 bool model_read(std::string_view s, std::size_t& pos, std::string& text, std::size_t w) {
   if (pos == s.size()) return false;
   std::string taken;
-  while (taken.size() < w && pos < s.size() && s[pos] != '\n' && s[pos] != '\r')
-    taken += s[pos++];
+  while (taken.size() < w && pos < s.size() && s[pos] != '\n' && s[pos] != '\r') taken += s[pos++];
   if (taken.size() == w) {
     // The rest of the line goes up to and including the next line feed.
     std::size_t lf = s.find('\n', pos);

@@ -72,13 +72,20 @@ bool parse(Options& o, int argc, char** argv) {
     if (eq == std::string_view::npos) return false;
     std::string key(a.substr(0, eq));
     std::string val(a.substr(eq + 1));
-    if (key == "phenotypes") o.phenotypes = std::atoi(val.c_str());
-    else if (key == "variants") o.variants = std::atol(val.c_str());
-    else if (key == "seed") o.seed = std::strtoul(val.c_str(), nullptr, 10);
-    else if (key == "missing") o.missing = std::atof(val.c_str());
-    else if (key == "signals") o.signals = std::atof(val.c_str());
-    else if (key == "layout") o.full = val == "full";
-    else return false;
+    if (key == "phenotypes")
+      o.phenotypes = std::atoi(val.c_str());
+    else if (key == "variants")
+      o.variants = std::atol(val.c_str());
+    else if (key == "seed")
+      o.seed = std::strtoul(val.c_str(), nullptr, 10);
+    else if (key == "missing")
+      o.missing = std::atof(val.c_str());
+    else if (key == "signals")
+      o.signals = std::atof(val.c_str());
+    else if (key == "layout")
+      o.full = val == "full";
+    else
+      return false;
   }
   return o.phenotypes >= 1 && o.phenotypes <= kolva::maxnvara && o.variants >= 0;
 }
@@ -88,8 +95,10 @@ bool parse(Options& o, int argc, char** argv) {
 int main(int argc, char** argv) {
   Options o;
   if (!parse(o, argc, argv)) {
-    std::fputs("usage: kolva_gen DIR [phenotypes=6] [variants=3000] [seed=1] "
-               "[missing=0.03] [signals=0.01] [layout=lower|full]\n", stderr);
+    std::fputs(
+        "usage: kolva_gen DIR [phenotypes=6] [variants=3000] [seed=1] "
+        "[missing=0.03] [signals=0.01] [layout=lower|full]\n",
+        stderr);
     return 2;
   }
   const int n = o.phenotypes;
@@ -105,8 +114,11 @@ int main(int argc, char** argv) {
   std::vector<double> r(n * n);
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < n; ++j)
-      r[i * n + j] = i == j ? 1.0
-                            : std::round((load[2 * i] * load[2 * j] + load[2 * i + 1] * load[2 * j + 1]) * 1e4) / 1e4;
+      r[i * n + j] =
+          i == j
+              ? 1.0
+              : std::round((load[2 * i] * load[2 * j] + load[2 * i + 1] * load[2 * j + 1]) * 1e4) /
+                    1e4;
 
   // Cholesky factor L (lower), r = L L^T.
   std::vector<double> l(n * n, 0.0);
@@ -143,9 +155,12 @@ int main(int argc, char** argv) {
     for (int i = 0; i < n; ++i) {
       line += ' ';
       const double m = normal.uniform();
-      if (m < o.missing / 2) line += "NA";
-      else if (m < o.missing) line += "-9";
-      else line += num(std::erfc(std::fabs(z[i]) / std::sqrt(2.0)), 6);
+      if (m < o.missing / 2)
+        line += "NA";
+      else if (m < o.missing)
+        line += "-9";
+      else
+        line += num(std::erfc(std::fabs(z[i]) / std::sqrt(2.0)), 6);
     }
     line += '\n';
     pv << line;

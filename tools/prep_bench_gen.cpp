@@ -25,10 +25,13 @@ std::uint64_t mix(std::uint64_t x) {  // splitmix64
   return x ^ (x >> 31);
 }
 
-double uniform(std::uint64_t key) { return (static_cast<double>(mix(key) >> 11) + 0.5) / 9007199254740992.0; }
+double uniform(std::uint64_t key) {
+  return (static_cast<double>(mix(key) >> 11) + 0.5) / 9007199254740992.0;
+}
 
 double normal(std::uint64_t key) {
-  return std::sqrt(-2 * std::log(uniform(key))) * std::cos(6.283185307179586 * uniform(key ^ 0x5555));
+  return std::sqrt(-2 * std::log(uniform(key))) *
+         std::cos(6.283185307179586 * uniform(key ^ 0x5555));
 }
 
 enum class Format { plink, regenie, saige, ssf };
@@ -36,7 +39,8 @@ enum class Format { plink, regenie, saige, ssf };
 const char* const kHeaders[] = {
     "#CHROM\tPOS\tID\tREF\tALT\tA1\tTEST\tOBS_CT\tBETA\tSE\tT_STAT\tP\tERRCODE",
     "CHROM GENPOS ID ALLELE0 ALLELE1 A1FREQ N TEST BETA SE CHISQ LOG10P EXTRA",
-    "CHR\tPOS\tMarkerID\tAllele1\tAllele2\tAC_Allele2\tAF_Allele2\tMissingRate\tBETA\tSE\tTstat\tvar\t"
+    "CHR\tPOS\tMarkerID\tAllele1\tAllele2\tAC_Allele2\tAF_"
+    "Allele2\tMissingRate\tBETA\tSE\tTstat\tvar\t"
     "p.value\tp.value.NA\tIs.SPA.converge\tvarT\tvarTstar",
     "chromosome\tbase_pair_location\teffect_allele\tother_allele\tbeta\tstandard_error\t"
     "effect_allele_frequency\tp_value\tvariant_id\trsid",
@@ -66,7 +70,8 @@ int main(int argc, char** argv) {
     const std::uint64_t r = mix(v * 7 + 1);
     const char ref = kBases[r & 3], alt = kBases[(r + 1 + (r >> 2) % 3) & 3];
     // z = sqrt(0.3) f + sqrt(0.7) e, plus a signal at one variant in 2,000
-    double z = std::sqrt(0.3) * normal(v * 1000003) + std::sqrt(0.7) * normal(v * 1000003 + 17 + index);
+    double z =
+        std::sqrt(0.3) * normal(v * 1000003) + std::sqrt(0.7) * normal(v * 1000003 + 17 + index);
     if (mix(v) % 2000 == 0) z += 6;
     const double se = 0.02 + 0.01 * uniform(v * 31);
     const double p = std::erfc(std::fabs(z) / std::sqrt(2.0));
@@ -74,21 +79,21 @@ int main(int argc, char** argv) {
     const double freq = 0.05 + 0.9 * uniform(v * 13 + 5);
     switch (format) {
       case Format::plink:
-        std::printf("%llu\t%llu\trs%llu\t%c\t%c\t%c\tADD\t%llu\t%g\t%g\t%g\t%g\t.\n", chrom, pos, id,
-                    ref, alt, alt, n, z * se, se, z, p);
+        std::printf("%llu\t%llu\trs%llu\t%c\t%c\t%c\tADD\t%llu\t%g\t%g\t%g\t%g\t.\n", chrom, pos,
+                    id, ref, alt, alt, n, z * se, se, z, p);
         break;
       case Format::regenie:
-        std::printf("%llu %llu rs%llu %c %c %.6g %llu ADD %g %g %g %g NA\n", chrom, pos, id, ref, alt,
-                    freq, n, z * se, se, z * z, -std::log10(p));
+        std::printf("%llu %llu rs%llu %c %c %.6g %llu ADD %g %g %g %g NA\n", chrom, pos, id, ref,
+                    alt, freq, n, z * se, se, z * z, -std::log10(p));
         break;
       case Format::saige:
-        std::printf("chr%llu\t%llu\trs%llu\t%c\t%c\t%.0f\t%.6g\t0\t%g\t%g\t%g\tNA\t%g\t%g\t1\tNA\tNA\n",
-                    chrom, pos, id, ref, alt, 2 * freq * static_cast<double>(n), freq, z * se, se, z,
-                    p, p);
+        std::printf(
+            "chr%llu\t%llu\trs%llu\t%c\t%c\t%.0f\t%.6g\t0\t%g\t%g\t%g\tNA\t%g\t%g\t1\tNA\tNA\n",
+            chrom, pos, id, ref, alt, 2 * freq * static_cast<double>(n), freq, z * se, se, z, p, p);
         break;
       case Format::ssf:
-        std::printf("%llu\t%llu\t%c\t%c\t%g\t%g\t%.6g\t%g\t%llu_%llu_%c_%c\trs%llu\n", chrom, pos, alt,
-                    ref, z * se, se, freq, p, chrom, pos, ref, alt, id);
+        std::printf("%llu\t%llu\t%c\t%c\t%g\t%g\t%.6g\t%g\t%llu_%llu_%c_%c\trs%llu\n", chrom, pos,
+                    alt, ref, z * se, se, freq, p, chrom, pos, ref, alt, id);
         break;
     }
   }

@@ -99,7 +99,8 @@ void combine_rows(const Statistic& e, const kolva_pvalues& p, const kolva_result
   }
 }
 
-void combine_all(const Statistic& e, const kolva_pvalues& p, const kolva_results& out, int threads) {
+void combine_all(const Statistic& e, const kolva_pvalues& p, const kolva_results& out,
+                 int threads) {
   const std::int64_t rows = p.rows;
   const std::int64_t takes = (rows + kRowsPerTake - 1) / kRowsPerTake;
   int t = capped_threads(threads);

@@ -70,8 +70,10 @@ void open_files(Channels& ch, Control& c) {
   if (!log.ok) ch.io_failure(kLogUnit, log.reason, kLogName);
   ch.write_freeform(kLogUnit, {"Kolva log "});
 
-  if (!ch.open(kCorrUnit, Control::text(c.corr, 25), true).ok) fail(ch, " error opening corr file ");
-  if (!ch.open(kPvalUnit, Control::text(c.pval, 25), true).ok) fail(ch, " error opening pval file ");
+  if (!ch.open(kCorrUnit, Control::text(c.corr, 25), true).ok)
+    fail(ch, " error opening corr file ");
+  if (!ch.open(kPvalUnit, Control::text(c.pval, 25), true).ok)
+    fail(ch, " error opening pval file ");
   if (!ch.open(kResultUnit, Control::text(c.result, 25), false).ok)
     fail(ch, " error opening output file");
 
@@ -82,27 +84,54 @@ void open_files(Channels& ch, Control& c) {
 void write_header(Channels& ch, const Control& c) {
   using namespace lay;
   static constexpr LayoutElem layout[] = {
-      lit(" Kolva " KOLVA_VERSION ": combined p-values over correlated phenotypes"), brk(),
-      lit(" built with: " KOLVA_BUILD_COMMAND), brk(),
-      lit(" compiled as C++" KOLVA_CXX_STANDARD " with " KOLVA_CXX_FLAGS " (no fused multiply-add)"),
+      lit(" Kolva " KOLVA_VERSION ": combined p-values over correlated phenotypes"),
+      brk(),
+      lit(" built with: " KOLVA_BUILD_COMMAND),
+      brk(),
+      lit(" compiled as C++" KOLVA_CXX_STANDARD " with " KOLVA_CXX_FLAGS
+          " (no fused multiply-add)"),
       brk(),
       brk(),
-      lit(" max n phenotypes "), I(4), lit(" max n genetic variants "), I(9), brk(),
-      brk(), brk(), brk(),
-      lit(" cor matrix file =       "), A(15), brk(),
-      lit(" p value file =          "), A(15), brk(),
-      lit(" output file =           "), A(15), brk(),
-      lit(" format cor matrix =     "), A(3), brk(),
-      brk(), brk(),
-      lit(" number of phenotypes =  "), I(3), brk(),
-      lit(" number of snps =        "), I(7), brk(),
+      lit(" max n phenotypes "),
+      I(4),
+      lit(" max n genetic variants "),
+      I(9),
+      brk(),
+      brk(),
+      brk(),
+      brk(),
+      lit(" cor matrix file =       "),
+      A(15),
+      brk(),
+      lit(" p value file =          "),
+      A(15),
+      brk(),
+      lit(" output file =           "),
+      A(15),
+      brk(),
+      lit(" format cor matrix =     "),
+      A(3),
+      brk(),
+      brk(),
+      brk(),
+      lit(" number of phenotypes =  "),
+      I(3),
+      brk(),
+      lit(" number of snps =        "),
+      I(7),
+      brk(),
       brk(),
       lit(" Eigenvalues of cor matrix:"),
   };
   const LayoutValue values[] = {
-      std::int32_t{maxnvara}, std::int32_t{1},
-      Control::text(c.corr, 25), Control::text(c.pval, 25), Control::text(c.result, 25),
-      Control::text(c.code, 3), c.nvara, c.nsnp,
+      std::int32_t{maxnvara},
+      std::int32_t{1},
+      Control::text(c.corr, 25),
+      Control::text(c.pval, 25),
+      Control::text(c.result, 25),
+      Control::text(c.code, 3),
+      c.nvara,
+      c.nsnp,
   };
   ch.write_layout(kLogUnit, layout, values);
 }

@@ -19,7 +19,8 @@ namespace {
 // Batches read ahead of the writer, beyond one per worker.
 constexpr int kSlack = 4;
 
-void serial_pass(Channels& ch, const Control& c, const Statistic& e, detail::BatchEvaluator evaluate) {
+void serial_pass(Channels& ch, const Control& c, const Statistic& e,
+                 detail::BatchEvaluator evaluate) {
   const BatchBounds bounds = batch_bounds(c.nvara, 1);
   FileSource& in = ch.input(kPvalUnit);
   LineReader reader;
@@ -41,8 +42,8 @@ void serial_pass(Channels& ch, const Control& c, const Statistic& e, detail::Bat
 // the run on.
 class ThreadedPass {
  public:
-  ThreadedPass(FileSource& in, const Control& c, const Statistic& e, detail::BatchEvaluator evaluate,
-               int workers)
+  ThreadedPass(FileSource& in, const Control& c, const Statistic& e,
+               detail::BatchEvaluator evaluate, int workers)
       : in_(in),
         c_(c),
         e_(e),

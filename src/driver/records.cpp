@@ -30,8 +30,14 @@ void append_fault(std::string& out, std::int32_t k, const SolverFault& f) {
   using namespace lay;
   static constexpr LayoutElem whole[] = {
       lit(" ERROR in Tdiag-Lrvt call 2 snp ="), I(7), lit(" errors "), I(8), X(), I(8)};
-  static constexpr LayoutElem block[] = {
-      lit(" ERROR in Tdiag-Lrvt call 3 j & snp ="), I(4), X(), I(7), lit(" errors "), I(8), X(), I(8)};
+  static constexpr LayoutElem block[] = {lit(" ERROR in Tdiag-Lrvt call 3 j & snp ="),
+                                         I(4),
+                                         X(),
+                                         I(7),
+                                         lit(" errors "),
+                                         I(8),
+                                         X(),
+                                         I(8)};
   if (f.j == 0) {
     const LayoutValue values[] = {k, f.tdiag, f.lrvt};
     append_layout(out, whole, values);

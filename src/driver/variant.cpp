@@ -55,13 +55,16 @@ bool plain_value(const char*& p, const char* end, double& value) {
   if (*q == '-' || *q == '+') ++q;
   const char* const mantissa = q;
   std::uint64_t m = 0;
-  int nd = 0;       // significant digits in m
-  int scale = 0;    // decimal exponent of m's last digit, before the exponent part
+  int nd = 0;     // significant digits in m
+  int scale = 0;  // decimal exponent of m's last digit, before the exponent part
   bool any = false;
   for (; q < end && *q >= '0' && *q <= '9'; ++q) {
     any = true;
     if (nd == 0 && *q == '0') continue;
-    if (nd < 19) m = m * 10 + static_cast<unsigned>(*q - '0'); else ++scale;
+    if (nd < 19)
+      m = m * 10 + static_cast<unsigned>(*q - '0');
+    else
+      ++scale;
     ++nd;
   }
   if (q < end && *q == '.') {

@@ -16,7 +16,7 @@ namespace kolva {
 struct Variant {
   char chrom[kChromChars];  // first field, cut to 4 or blank-padded
   char id[kIdChars];        // second field, blank-padded; past 33: 30 + "..."
-  double p[maxnvara];     // p-values in phenotype order; -9 is missing
+  double p[maxnvara];       // p-values in phenotype order; -9 is missing
 };
 
 // Splits one line (without its line end) and reads nvara p-values from what

@@ -19,8 +19,9 @@ double phi(double x) { return boost::math::pdf(kNormal, x); }
 
 // P(a < U < b) for a standard normal U, accurate in both tails.
 double mass(double a, double b) {
-  if (a > 0) return boost::math::cdf(boost::math::complement(kNormal, a)) -
-                    boost::math::cdf(boost::math::complement(kNormal, b));
+  if (a > 0)
+    return boost::math::cdf(boost::math::complement(kNormal, a)) -
+           boost::math::cdf(boost::math::complement(kNormal, b));
   return boost::math::cdf(kNormal, b) - boost::math::cdf(kNormal, a);
 }
 
@@ -70,9 +71,8 @@ double solve_rho(double r, double bound) {
   if (!(r < 1)) return 1;
   auto f = [&](double rho) { return truncated_corr(rho, bound) - r; };
   std::uintmax_t iters = 200;
-  auto [lo, hi] = boost::math::tools::toms748_solve(f, -1.0, 1.0, -1 - r, 1 - r,
-                                                    boost::math::tools::eps_tolerance<double>(50),
-                                                    iters);
+  auto [lo, hi] = boost::math::tools::toms748_solve(
+      f, -1.0, 1.0, -1 - r, 1 - r, boost::math::tools::eps_tolerance<double>(50), iters);
   return (lo + hi) / 2;
 }
 

@@ -98,8 +98,8 @@ std::vector<std::string_view> split_fields(std::string_view line) {
 }
 
 ColumnRoles parse_column_roles(std::string_view text) {
-  static const std::vector<std::string_view> known{"chrom", "pos", "id", "effect", "other",
-                                                   "p",     "log10p", "beta", "or", "z"};
+  static const std::vector<std::string_view> known{"chrom", "pos",    "id",   "effect", "other",
+                                                   "p",     "log10p", "beta", "or",     "z"};
   ColumnRoles roles;
   while (!text.empty()) {
     std::size_t comma = text.find(',');
@@ -141,8 +141,8 @@ Layout detect_layout(std::string_view header, const ColumnRoles& roles, const st
     pick_p(l, h, "P", {"LOG10_P", "NEG_LOG10_P"});
     l.test = h.find("TEST");
     l.errcode = h.find("ERRCODE");
-    l.format += l.effect_kind == Effect::beta ? " .glm.linear"
-                : h.has("FIRTH?")             ? " .glm.logistic.hybrid"
+    l.format += l.effect_kind == Effect::beta         ? " .glm.linear"
+                : h.has("FIRTH?")                     ? " .glm.logistic.hybrid"
                 : l.effect_kind == Effect::odds_ratio ? " .glm.logistic or .glm.firth"
                                                       : " .glm";
   } else if (h.has("GENPOS") && h.has("ALLELE1")) {

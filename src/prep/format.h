@@ -18,8 +18,8 @@ struct Layout {
   int chrom = -1, pos = -1;
   int id = -1, id_fallback = -1;  // id_fallback: used when the id is empty
   int effect_allele = -1;
-  int other = -1;                 // the other allele, or:
-  int ref = -1, alt = -1;         // PLINK 2: the other of REF / ALT is the one A1 is not
+  int other = -1;          // the other allele, or:
+  int ref = -1, alt = -1;  // PLINK 2: the other of REF / ALT is the one A1 is not
   int p = -1;
   PForm p_form = PForm::p;
   int effect = -1;
@@ -27,7 +27,7 @@ struct Layout {
   int test = -1;     // only rows whose TEST is ADD are used
   int errcode = -1;  // a value other than "." makes the p-value missing
   bool ssf_chrom = false;
-  int fields = 0;    // a line needs at least this many fields
+  int fields = 0;  // a line needs at least this many fields
 };
 
 // Role -> column name, from "--columns chrom=CHR,pos=BP,...". Roles: chrom,

@@ -18,7 +18,6 @@ struct ZRule {
 
 enum class LineKind { data, blank, other_test, unknown_chrom };
 
-
 // A value that stands for "missing": NA, ".", #NA, nan (any case).
 bool is_missing_word(std::string_view s);
 
@@ -27,7 +26,7 @@ bool is_missing_word(std::string_view s);
 // StopError naming file and line when the line is malformed (too few
 // fields, a position that is not a whole number).
 LineKind parse_line(char* base, std::size_t begin, std::size_t end, const Layout& layout,
-                     const ZRule& zrule, const std::string& file, std::uint64_t line, Rec& rec,
-                     std::vector<std::string_view>& fields);
+                    const ZRule& zrule, const std::string& file, std::uint64_t line, Rec& rec,
+                    std::vector<std::string_view>& fields);
 
 }  // namespace kolva::prep

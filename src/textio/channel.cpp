@@ -1,13 +1,13 @@
 #include "textio/channel.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <charconv>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
 
 namespace kolva {
 
@@ -24,9 +24,7 @@ std::string quoted(std::string_view pre, std::string_view name, std::string_view
 
 // The operating system refused read-write access: worth trying read-only
 // and then write-only.
-bool refused(int err) {
-  return err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY;
-}
+bool refused(int err) { return err == EACCES || err == EPERM || err == EROFS || err == ETXTBSY; }
 
 std::string open_reason(int err, std::string_view name, bool must_exist) {
   if (err == ENOENT && must_exist) return quoted("File '", name, "' does not exist");
@@ -40,7 +38,7 @@ std::string open_reason(int err, std::string_view name, bool must_exist) {
 
 struct Channels::Channel {
   int fd = -1;
-  bool owned = false;       // opened here, closed at the end
+  bool owned = false;        // opened here, closed at the end
   bool cut_pending = false;  // the first write cuts the file after itself
   bool regular = false;      // a regular file: the one kind that can be cut
   bool flush_each = false;   // console or pipe: each record goes out whole
@@ -228,7 +226,8 @@ void Channels::write_each(int unit, std::string_view text, std::size_t from,
       continue;
     }
     const std::size_t fill = from + (kFileBuffer - c.out.size());
-    const auto full = std::lower_bound(ends.begin() + static_cast<std::ptrdiff_t>(i), ends.end(), fill);
+    const auto full =
+        std::lower_bound(ends.begin() + static_cast<std::ptrdiff_t>(i), ends.end(), fill);
     if (full == ends.end()) {
       c.out.append(text.substr(from, ends.back() - from));
       return;

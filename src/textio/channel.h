@@ -80,8 +80,7 @@ class Channels {
   // Writes a diagnostic naming the channel, its file and the reason to
   // standard error and ends the run with status 2. `name` names the file
   // when the channel is not connected (a failed open).
-  [[noreturn]] void io_failure(int unit, std::string_view reason,
-                               std::string_view name = {});
+  [[noreturn]] void io_failure(int unit, std::string_view reason, std::string_view name = {});
 
   // Writes all of bytes to the descriptor fd, retrying after signals;
   // false with the reason in err when the system refused (a negative fd:

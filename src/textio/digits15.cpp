@@ -39,7 +39,8 @@ struct Powers {
   Powers() {
     for (int k = kLowPow; k <= kHighPow; ++k) {
       int ex = 0;
-      const long double f = std::frexp(std::strtold(("1e" + std::to_string(k)).c_str(), nullptr), &ex);
+      const long double f =
+          std::frexp(std::strtold(("1e" + std::to_string(k)).c_str(), nullptr), &ex);
       p[k - kLowPow] = {static_cast<std::uint64_t>(std::ldexp(f, 64)), ex - 64};
     }
   }

@@ -39,11 +39,10 @@ enum class Markers { none, missing };
 // receives a value (it is left alone for the others), so that a caller can
 // tell a value from a null value or a terminator.
 template <class Source>
-Outcome read_free(Source& in, std::int32_t* items, int n,
-                  bool* filled = nullptr);
+Outcome read_free(Source& in, std::int32_t* items, int n, bool* filled = nullptr);
 template <class Source>
-Outcome read_free(Source& in, double* items, int n,
-                  Markers markers = Markers::none, bool* filled = nullptr);
+Outcome read_free(Source& in, double* items, int n, Markers markers = Markers::none,
+                  bool* filled = nullptr);
 
 // Fixed-width text read: text[0 .. w-1] receives up to w characters of the
 // current line, blank-padded. At the end of the file the text is unchanged

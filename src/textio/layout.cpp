@@ -74,8 +74,7 @@ struct Walk {
       case Kind::expo:
         if (const auto* x = std::get_if<double>(&v)) put_exp(p, f.w, f.d, *x);
         break;
-      default:
-        break;
+      default: break;
     }
   }
 

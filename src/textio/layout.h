@@ -22,11 +22,11 @@ namespace kolva {
 struct LayoutElem {
   enum class Kind : std::uint8_t { literal, skip, brk, text, integer, fixed, expo, group };
   Kind kind;
-  int w = 0;                 // field width
-  int d = 0;                 // digits after the point (fixed, expo)
+  int w = 0;                  // field width
+  int d = 0;                  // digits after the point (fixed, expo)
   std::string_view lit = {};  // literal text
-  int count = 0;             // group: how many times it is walked
-  int span = 0;              // group: how many following elements it holds
+  int count = 0;              // group: how many times it is walked
+  int span = 0;               // group: how many following elements it holds
 };
 
 namespace lay {

@@ -1,9 +1,9 @@
 #include "textio/source.h"
 
-#include <cerrno>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace kolva {
 

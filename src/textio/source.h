@@ -20,8 +20,7 @@ inline constexpr int kFault = -2;
 // end (a line feed), after which the input is exhausted.
 class MemorySource {
  public:
-  explicit MemorySource(std::string_view text)
-      : p_(text.data()), end_(text.data() + text.size()) {}
+  explicit MemorySource(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
 
   int peek() const {
     if (p_ != end_) return static_cast<unsigned char>(*p_);

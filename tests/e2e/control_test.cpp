@@ -42,15 +42,18 @@ INSTANTIATE_TEST_SUITE_P(
         ControlCase{"missing", std::nullopt, " error opening file `defdims` "},
         ControlCase{"empty", "", " e-of-f nvara and nsnp (defdims)  "},
         ControlCase{"one_count_only", "3\n", " e-of-f nvara and nsnp (defdims)  "},
-        ControlCase{"count_not_integer", "3.0 5\nlow\n" + kNames, " error nvara and nsnp (defdims)  "},
+        ControlCase{"count_not_integer", "3.0 5\nlow\n" + kNames,
+                    " error nvara and nsnp (defdims)  "},
         ControlCase{"letters", "x 5\nlow\n" + kNames, " error nvara and nsnp (defdims)  "},
         ControlCase{"count_out_of_range", "3 2147483648\nlow\n" + kNames,
                     " error nvara and nsnp (defdims)  "},
-        ControlCase{"terminator_leaves_nsnp", "3 /\nlow\n" + kNames, " error nvara and nsnp (defdims)  "},
+        ControlCase{"terminator_leaves_nsnp", "3 /\nlow\n" + kNames,
+                    " error nvara and nsnp (defdims)  "},
         ControlCase{"null_nvara", ",5\nlow\n" + kNames, " error nvara and nsnp (defdims)  "},
         ControlCase{"no_line2", "3 5\n", " e-of-f reading sym/low "},
         ControlCase{"no_line3", "3 5\nlow\n", " e-of-f pval file (containg snp id + p values) "},
-        ControlCase{"no_line4", "3 5\nlow\np.txt\n", " e-of-f corr file (containing corrs among items)"},
+        ControlCase{"no_line4", "3 5\nlow\np.txt\n",
+                    " e-of-f corr file (containing corrs among items)"},
         ControlCase{"no_line5", "3 5\nlow\np.txt\nc.txt\n", " e-of-f reading output file name "},
         ControlCase{"counts_on_two_lines_then_four", "3\n5\nlow\np.txt\nc.txt\n",
                     " e-of-f reading output file name "},
@@ -89,19 +92,12 @@ TEST(Run, HeaderAndEigenvaluesWithoutVariants) {
   ASSERT_EQ(log.rfind(records({" Kolva log "}), 0), 0u);
   EXPECT_EQ(log.find(" Kolva " KOLVA_VERSION ": "), 13u);  // the build's version
   EXPECT_EQ(header_tail(log.substr(13)),
-            records({"",
-                     " max n phenotypes   50 max n genetic variants         1",
-                     "", "", "",
+            records({"", " max n phenotypes   50 max n genetic variants         1", "", "", "",
                      " cor matrix file =       corr.txt       ",
                      " p value file =          pvals.txt      ",
-                     " output file =           result.txt     ",
-                     " format cor matrix =     ful",
-                     "", "",
-                     " number of phenotypes =    2",
-                     " number of snps =              0",
-                     "",
-                     " Eigenvalues of cor matrix:",
-                     "   1.5000   0.5000"}));
+                     " output file =           result.txt     ", " format cor matrix =     ful", "",
+                     "", " number of phenotypes =    2", " number of snps =              0", "",
+                     " Eigenvalues of cor matrix:", "   1.5000   0.5000"}));
   // Nothing written to the result file: it keeps its old content.
   EXPECT_EQ(g.dir.read("result.txt"), "old content\n");
   EXPECT_FALSE(g.dir.exists("fort.11"));
@@ -152,20 +148,26 @@ TEST_P(OpenFailure, GoesToTheRunLog) {
 INSTANTIATE_TEST_SUITE_P(
     Runs, OpenFailure,
     ::testing::Values(
-        OpenCase{"corr_missing", "pvals.txt", "nothere.txt", "res.txt", " error opening corr file "},
+        OpenCase{"corr_missing", "pvals.txt", "nothere.txt", "res.txt",
+                 " error opening corr file "},
         OpenCase{"corr_is_directory", "pvals.txt", "adir", "res.txt", " error opening corr file "},
-        OpenCase{"corr_is_the_log", "pvals.txt", "kolva_log.txt", "res.txt", " error opening corr file "},
+        OpenCase{"corr_is_the_log", "pvals.txt", "kolva_log.txt", "res.txt",
+                 " error opening corr file "},
         OpenCase{"pval_missing", "nothere.txt", "corr.txt", "res.txt", " error opening pval file "},
         OpenCase{"pval_is_corr", "corr.txt", "corr.txt", "res.txt", " error opening pval file "},
         OpenCase{"pval_is_corr_other_spelling", "./corr.txt", "corr.txt", "res.txt",
                  " error opening pval file "},
         OpenCase{"pval_is_directory", "adir", "corr.txt", "res.txt", " error opening pval file "},
-        OpenCase{"result_is_directory", "pvals.txt", "corr.txt", "adir", " error opening output file"},
-        OpenCase{"result_is_defdims", "pvals.txt", "corr.txt", "defdims", " error opening output file"},
-        OpenCase{"result_is_log", "pvals.txt", "corr.txt", "kolva_log.txt", " error opening output file"},
+        OpenCase{"result_is_directory", "pvals.txt", "corr.txt", "adir",
+                 " error opening output file"},
+        OpenCase{"result_is_defdims", "pvals.txt", "corr.txt", "defdims",
+                 " error opening output file"},
+        OpenCase{"result_is_log", "pvals.txt", "corr.txt", "kolva_log.txt",
+                 " error opening output file"},
         OpenCase{"result_is_pval", "pvals.txt", "corr.txt", "adir/../pvals.txt",
                  " error opening output file"},
-        OpenCase{"result_blank_name", "pvals.txt", "corr.txt", "   ", " error opening output file"}),
+        OpenCase{"result_blank_name", "pvals.txt", "corr.txt", "   ",
+                 " error opening output file"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Run, LeadingBlanksBelongToTheName) {

@@ -11,8 +11,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kStarting = "  starting \r\n";
-const std::string kConsole = kStarting + records({"  EVD of phenotypes finished ",
-                                                  "  snp 1 to snps (every 10000 shown)"});
+const std::string kConsole =
+    kStarting + records({"  EVD of phenotypes finished ", "  snp 1 to snps (every 10000 shown)"});
 const std::string kCorr = "1 0.5 1\n";
 const std::string kPvals = "1 rs1 0.1 0.2\n1 rs2 0.3 0.4\n";
 
@@ -58,22 +58,48 @@ const std::string kEigen = records({" Eigenvalues of cor matrix:", "   1.5000   
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, FullDevice,
-    ::testing::Values(
-        DeviceCase{"result_named_dev_full", "2 2\nlow\np.txt\nc.txt\n/dev/full\n", {}, 2, kConsole,
-                   io_failure(12, "/dev/full", "No space left on device"), kEigen},
-        DeviceCase{"result_symlink_to_dev_full", "2 2\nlow\np.txt\nc.txt\nfull.txt\n",
-                   {{"full.txt", "/dev/full"}}, 2, kConsole,
-                   io_failure(12, "full.txt", "No space left on device"), kEigen},
-        DeviceCase{"result_on_dev_full_never_written", "2 0\nlow\np.txt\nc.txt\n/dev/full\n", {}, 0,
-                   kConsole, "STOP end kolva \n", kEigen},
-        DeviceCase{"log_symlink_to_dev_full", "2 2\nlow\np.txt\nc.txt\nr.txt\n",
-                   {{"kolva_log.txt", "/dev/full"}}, 2, kStarting,
-                   io_failure(11, "kolva_log.txt", "No space left on device"), std::nullopt},
-        DeviceCase{"fort11_symlink_to_dev_full", "", {{"fort.11", "/dev/full"}}, 2, kStarting,
-                   io_failure(11, "fort.11", "No space left on device"), std::nullopt},
-        DeviceCase{"log_is_a_directory", "2 2\nlow\np.txt\nc.txt\nr.txt\n", {{"kolva_log.txt", "."}},
-                   2, kStarting,
-                   io_failure(11, "kolva_log.txt", "'kolva_log.txt' is a directory"), std::nullopt}),
+    ::testing::Values(DeviceCase{"result_named_dev_full",
+                                 "2 2\nlow\np.txt\nc.txt\n/dev/full\n",
+                                 {},
+                                 2,
+                                 kConsole,
+                                 io_failure(12, "/dev/full", "No space left on device"),
+                                 kEigen},
+                      DeviceCase{"result_symlink_to_dev_full",
+                                 "2 2\nlow\np.txt\nc.txt\nfull.txt\n",
+                                 {{"full.txt", "/dev/full"}},
+                                 2,
+                                 kConsole,
+                                 io_failure(12, "full.txt", "No space left on device"),
+                                 kEigen},
+                      DeviceCase{"result_on_dev_full_never_written",
+                                 "2 0\nlow\np.txt\nc.txt\n/dev/full\n",
+                                 {},
+                                 0,
+                                 kConsole,
+                                 "STOP end kolva \n",
+                                 kEigen},
+                      DeviceCase{"log_symlink_to_dev_full",
+                                 "2 2\nlow\np.txt\nc.txt\nr.txt\n",
+                                 {{"kolva_log.txt", "/dev/full"}},
+                                 2,
+                                 kStarting,
+                                 io_failure(11, "kolva_log.txt", "No space left on device"),
+                                 std::nullopt},
+                      DeviceCase{"fort11_symlink_to_dev_full",
+                                 "",
+                                 {{"fort.11", "/dev/full"}},
+                                 2,
+                                 kStarting,
+                                 io_failure(11, "fort.11", "No space left on device"),
+                                 std::nullopt},
+                      DeviceCase{"log_is_a_directory",
+                                 "2 2\nlow\np.txt\nc.txt\nr.txt\n",
+                                 {{"kolva_log.txt", "."}},
+                                 2,
+                                 kStarting,
+                                 io_failure(11, "kolva_log.txt", "'kolva_log.txt' is a directory"),
+                                 std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A good run whose standard streams refuse what is written: exit status 2,
@@ -103,12 +129,11 @@ TEST_P(RefusedStream, ExitsWithStatusTwo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, RefusedStream,
-    ::testing::Values(
-        StreamCase{"stdout_closed", StdoutMode::closed, false,
-                   io_failure(6, "standard output", "Bad file descriptor")},
-        StreamCase{"stdout_pipe_without_reader", StdoutMode::broken_pipe, false,
-                   io_failure(6, "standard output", "Broken pipe")},
-        StreamCase{"stderr_closed", StdoutMode::file, true, ""}),
+    ::testing::Values(StreamCase{"stdout_closed", StdoutMode::closed, false,
+                                 io_failure(6, "standard output", "Bad file descriptor")},
+                      StreamCase{"stdout_pipe_without_reader", StdoutMode::broken_pipe, false,
+                                 io_failure(6, "standard output", "Broken pipe")},
+                      StreamCase{"stderr_closed", StdoutMode::file, true, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RefusedStream, ClosedStandardErrorKeepsTheFilesComplete) {
@@ -156,13 +181,14 @@ TEST_P(InputDevice, StopsWithTheStepsMessage) {
   EXPECT_EQ(dir.read("r.txt"), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Runs, InputDevice,
-    ::testing::Values(
-        DeviceInput{"pval_dev_zero", "/dev/zero", "c.txt", " error reading pval "},
-        DeviceInput{"corr_dev_zero", "p.txt", "/dev/zero", " error reading corr matrix"},
-        DeviceInput{"corr_dev_null", "p.txt", "/dev/null", " e-of-f reading corr matrix"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Runs, InputDevice,
+                         ::testing::Values(DeviceInput{"pval_dev_zero", "/dev/zero", "c.txt",
+                                                       " error reading pval "},
+                                           DeviceInput{"corr_dev_zero", "p.txt", "/dev/zero",
+                                                       " error reading corr matrix"},
+                                           DeviceInput{"corr_dev_null", "p.txt", "/dev/null",
+                                                       " e-of-f reading corr matrix"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Result file names: trailing blanks dropped, leading blanks kept, the
 // first 25 characters used.

@@ -49,14 +49,15 @@ struct Solved {
 // same input; the values-only d, e and codes must match bit for bit.
 Solved solve(const Mat& m, int n = -100, double fill = 0.0, std::int32_t limit = mits) {
   if (n == -100) n = m.n;
-  Solved full{std::vector<double>(kLd, fill), std::vector<double>(kLd, fill),
-              std::vector<double>(std::size_t(m.ld) * m.ld, fill), {9, 9, 9, 9}};
+  Solved full{std::vector<double>(kLd, fill),
+              std::vector<double>(kLd, fill),
+              std::vector<double>(std::size_t(m.ld) * m.ld, fill),
+              {9, 9, 9, 9}};
   Solved vals = full;
   setz(full.codes);
   setz(vals.codes);
   tdiag(n, m.a.data(), full.d.data(), full.e.data(), full.z.data(), m.ld, full.codes[0]);
-  tdiag_values(n, m.a.data(), vals.d.data(), vals.e.data(), vals.z.data(), m.ld,
-               vals.codes[0]);
+  tdiag_values(n, m.a.data(), vals.d.data(), vals.e.data(), vals.z.data(), m.ld, vals.codes[0]);
   if (limit != mits) {
     lrvt_limited(n, full.d.data(), full.e.data(), full.z.data(), full.codes[1], m.ld, limit);
     return full;
@@ -66,8 +67,8 @@ Solved solve(const Mat& m, int n = -100, double fill = 0.0, std::int32_t limit =
   EXPECT_EQ(full.codes[0], vals.codes[0]);
   EXPECT_EQ(full.codes[1], vals.codes[1]);
   for (int i = 0; i < kLd; ++i) {
-    EXPECT_EQ(bits(full.d[i]), bits(vals.d[i])) << "d(" << i + 1 << ") " << hex(full.d[i])
-                                                << " vs " << hex(vals.d[i]);
+    EXPECT_EQ(bits(full.d[i]), bits(vals.d[i]))
+        << "d(" << i + 1 << ") " << hex(full.d[i]) << " vs " << hex(vals.d[i]);
     EXPECT_EQ(bits(full.e[i]), bits(vals.e[i])) << "e(" << i + 1 << ")";
   }
   return full;
@@ -80,7 +81,8 @@ void expect_identical(const Solved& x, const Solved& y) {
     ASSERT_EQ(bits(x.d[i]), bits(y.d[i])) << "d(" << i + 1 << ")";
     ASSERT_EQ(bits(x.e[i]), bits(y.e[i])) << "e(" << i + 1 << ")";
   }
-  for (std::size_t i = 0; i < x.z.size(); ++i) ASSERT_EQ(bits(x.z[i]), bits(y.z[i])) << "z[" << i << "]";
+  for (std::size_t i = 0; i < x.z.size(); ++i)
+    ASSERT_EQ(bits(x.z[i]), bits(y.z[i])) << "z[" << i << "]";
   for (int c = 0; c < 4; ++c) ASSERT_EQ(x.codes[c], y.codes[c]);
 }
 
@@ -232,7 +234,8 @@ TEST(Eigen, EntriesAboveTheDiagonalAreIgnored) {
 
 TEST(Eigen, NotANumberPropagatesWithoutFaults) {
   std::mt19937_64 g(11);
-  for (auto [n, i, j] : {std::tuple{2, 2, 1}, {3, 1, 1}, {3, 3, 2}, {5, 3, 2}, {5, 4, 1}, {8, 8, 8}}) {
+  for (auto [n, i, j] :
+       {std::tuple{2, 2, 1}, {3, 1, 1}, {3, 3, 2}, {5, 3, 2}, {5, 4, 1}, {8, 8, 8}}) {
     Mat m = random_sym(g, n, 1);
     m(i, j) = kNaN;
     Solved s = solve(m);

@@ -26,10 +26,10 @@ using testing::same;
 enum class Family {
   correlation,  // converted-correlation-like: unit diagonal, entries of one sign mostly
   near_singular,
-  ties,         // blocks of equal values, repeated diagonals, identity parts
-  threshold,    // rows whose sum of squares sits just below, at or above eta / eps
-  magnitudes,   // tiny and huge scales, signed zeros
-  special,      // infinities and not-a-number entries
+  ties,        // blocks of equal values, repeated diagonals, identity parts
+  threshold,   // rows whose sum of squares sits just below, at or above eta / eps
+  magnitudes,  // tiny and huge scales, signed zeros
+  special,     // infinities and not-a-number entries
   count
 };
 
@@ -85,7 +85,9 @@ Case make_case(Family f, int n, std::mt19937_64& g) {
       const double vals[] = {0.0, 0.5, 1.0, -0.25, 0.125};
       const int block = 1 + int(g() % 4);
       const double inside = vals[g() % 5], outside = vals[g() % 5], diag = vals[g() % 3];
-      fill([&](int i, int j) { return i == j ? diag + (i / block % 2) : (i / block == j / block ? inside : outside); });
+      fill([&](int i, int j) {
+        return i == j ? diag + (i / block % 2) : (i / block == j / block ? inside : outside);
+      });
       break;
     }
     case Family::threshold: {
@@ -124,8 +126,8 @@ Case make_case(Family f, int n, std::mt19937_64& g) {
 }
 
 struct Reference {
-  std::vector<double> d0, e0;    // after tdiag
-  std::vector<double> d;         // after lrvt
+  std::vector<double> d0, e0;  // after tdiag
+  std::vector<double> d;       // after lrvt
   std::int32_t fault_t, fault_l;
 };
 
@@ -196,9 +198,9 @@ void check_all(const CaseSet& set, std::int32_t maxsweeps) {
       const double* eq = &e[q * kFastLd];
       for (int i = 0; i < c.n; ++i) {
         if (!same(dq[i], r.d0[i]) || !same(eq[i], r.e0[i])) {
-          ADD_FAILURE() << "tdiag, case " << b + q << " order " << c.n << " family " << int(c.family)
-                        << " i " << i << ": d " << dq[i] << " vs " << r.d0[i] << ", e " << eq[i]
-                        << " vs " << r.e0[i];
+          ADD_FAILURE() << "tdiag, case " << b + q << " order " << c.n << " family "
+                        << int(c.family) << " i " << i << ": d " << dq[i] << " vs " << r.d0[i]
+                        << ", e " << eq[i] << " vs " << r.e0[i];
           ++failures;
           break;
         }

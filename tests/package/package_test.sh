@@ -58,4 +58,21 @@ mkdir "$run"
 cp "$root/share/doc/kolva/examples/"* "$run/"
 (cd "$run" && "$root/bin/kolva" > /dev/null 2>&1)
 cmp "$run/results.txt" "$run/results.expected"
+# The R package, from the unpacked tree (when the build made it): loaded,
+# and the example's first variants combined as the program did.
+if [ -d "$build/R/kolva" ]; then
+  R_LIBS="$root/lib/R/site-library" Rscript - "$run" "$version" <<'EOF' || { echo "package_test: the R package fails" >&2; exit 1; }
+library(kolva)
+args <- commandArgs(TRUE)
+stopifnot(packageVersion("kolva") == args[2])
+text <- read.table(file.path(args[1], "pvals.txt"), nrows = 5, colClasses = "character")[-(1:2)]
+lower <- parse_numbers(scan(file.path(args[1], "corr.txt"), what = "", quiet = TRUE))
+corr <- matrix(0, 6, 6)
+corr[upper.tri(corr, diag = TRUE)] <- lower
+corr[lower.tri(corr)] <- t(corr)[lower.tri(corr)]
+want <- as.numeric(substr(readLines(file.path(args[1], "results.expected"), n = 5), 46, 65))
+stopifnot(abs(combine(sapply(text, parse_numbers), corr) - want) <= 1e-14 * want)
+EOF
+fi
+
 echo "package_test: $(basename "$deb") installs kolva, kolva-prep, kolva-report and libkolva; the example gives its expected results"

@@ -18,12 +18,25 @@ TEST(Chrom, NamesAndNumbers) {
     bool ssf;
     int code;
   };
-  for (const Case& c : std::initializer_list<Case>{
-           {"1", false, 1},    {"chr22", false, 22}, {"CHRX", false, kChromX}, {"x", false, kChromX},
-           {"23", false, 23},  {"24", false, kChromY}, {"25", false, kChromXY}, {"26", false, kChromMT},
-           {"25", true, kChromMT}, {"26", true, 0},  {"chrM", false, kChromMT}, {"MT", true, kChromMT},
-           {"xy", false, kChromXY}, {"0", false, 0}, {"27", false, 0}, {"6_random", false, 0},
-           {"chr", false, 0},  {"", false, 0},      {"01", false, 1}}) {
+  for (const Case& c : std::initializer_list<Case>{{"1", false, 1},
+                                                   {"chr22", false, 22},
+                                                   {"CHRX", false, kChromX},
+                                                   {"x", false, kChromX},
+                                                   {"23", false, 23},
+                                                   {"24", false, kChromY},
+                                                   {"25", false, kChromXY},
+                                                   {"26", false, kChromMT},
+                                                   {"25", true, kChromMT},
+                                                   {"26", true, 0},
+                                                   {"chrM", false, kChromMT},
+                                                   {"MT", true, kChromMT},
+                                                   {"xy", false, kChromXY},
+                                                   {"0", false, 0},
+                                                   {"27", false, 0},
+                                                   {"6_random", false, 0},
+                                                   {"chr", false, 0},
+                                                   {"", false, 0},
+                                                   {"01", false, 1}}) {
     EXPECT_EQ(chrom_code(c.field, c.ssf), c.code) << c.field << (c.ssf ? " (SSF)" : "");
   }
   EXPECT_EQ(chrom_name(kChromX), "X");
@@ -40,7 +53,8 @@ TEST(Format, HeadersOfTheKnownPrograms) {
   for (const Case& c : std::initializer_list<Case>{
            {"#CHROM\tPOS\tID\tREF\tALT\tA1\tTEST\tOBS_CT\tBETA\tSE\tT_STAT\tP\tERRCODE",
             "PLINK 2 .glm.linear", Effect::beta, PForm::p},
-           {"#CHROM\tPOS\tID\tREF\tALT\tA1\tFIRTH?\tTEST\tOBS_CT\tOR\tLOG(OR)_SE\tZ_STAT\tP\tERRCODE",
+           {"#CHROM\tPOS\tID\tREF\tALT\tA1\tFIRTH?\tTEST\tOBS_CT\tOR\tLOG(OR)_SE\tZ_"
+            "STAT\tP\tERRCODE",
             "PLINK 2 .glm.logistic.hybrid", Effect::odds_ratio, PForm::p},
            {"#CHROM POS ID REF ALT A1 OR LOG10_P", "PLINK 2 .glm.logistic or .glm.firth",
             Effect::odds_ratio, PForm::neg_log10},
@@ -50,7 +64,8 @@ TEST(Format, HeadersOfTheKnownPrograms) {
             "SAIGE step 2", Effect::beta, PForm::p},
            {"chromosome\tbase_pair_location\teffect_allele\tother_allele\todds_ratio\tp_value",
             "GWAS-SSF", Effect::odds_ratio, PForm::p},
-           {"chromosome base_pair_location effect_allele other_allele z_score neg_log_10_p_value rsid",
+           {"chromosome base_pair_location effect_allele other_allele z_score neg_log_10_p_value "
+            "rsid",
             "GWAS-SSF", Effect::z, PForm::neg_log10},
            {"CHR BP SNP A1 A2 P", "columns given by --columns", Effect::none, PForm::p}}) {
     const ColumnRoles roles = parse_column_roles("chrom=CHR,pos=BP,id=SNP,effect=A1,other=A2,p=P");
@@ -67,7 +82,9 @@ struct Parsed {
   std::string text;  // the line after the parse (alleles upper-cased)
   std::string a1() const { return text.substr(rec.a1, rec.a1n); }
   std::string a2() const { return text.substr(rec.a2, rec.a2n); }
-  std::string p() const { return rec.pfmt ? std::string(rec.pbuf.data(), rec.pfmt) : text.substr(rec.p, rec.pn); }
+  std::string p() const {
+    return rec.pfmt ? std::string(rec.pbuf.data(), rec.pfmt) : text.substr(rec.p, rec.pn);
+  }
 };
 
 Parsed parse(const std::string& header, std::string line) {
@@ -81,7 +98,8 @@ Parsed parse(const std::string& header, std::string line) {
 
 const std::string kPlink = "#CHROM POS ID REF ALT A1 TEST BETA P ERRCODE";
 const std::string kRegenie = "CHROM GENPOS ID ALLELE0 ALLELE1 TEST BETA LOG10P";
-const std::string kSsf = "chromosome base_pair_location effect_allele other_allele odds_ratio p_value";
+const std::string kSsf =
+    "chromosome base_pair_location effect_allele other_allele odds_ratio p_value";
 
 TEST(Parse, EffectSignFollowsTheAlleleOrder) {
   struct Case {
@@ -96,7 +114,7 @@ TEST(Parse, EffectSignFollowsTheAlleleOrder) {
            {kRegenie, "1 100 rs1 T C ADD 0.3 0.30102999566398120", "C", "T", z05},
            {kSsf, "1 100 A C 0.8 0.5", "A", "C", -z05},
            {kSsf, "1 100 C A 0.8 0.5", "A", "C", z05},
-           {kSsf, "1 100 C A 0 0.5", "A", "C", NAN},       // odds ratio 0: no sign
+           {kSsf, "1 100 C A 0 0.5", "A", "C", NAN},  // odds ratio 0: no sign
            {kSsf, "1 100 C A #NA 0.5", "A", "C", NAN},
            {kSsf, "1 100 C A 1.2 0.001", "A", "C", NAN}}) {  // |z| > 2
     const Parsed p = parse(c.header, c.line);

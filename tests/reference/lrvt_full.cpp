@@ -54,8 +54,8 @@ void sort_desc(int n, double* d, Exchange exchange) {
 // shift is added back when d(l) has converged. A selection sort puts the
 // eigenvalues in descending order at the end. The rotations of z and the
 // column exchanges never feed back into d or e.
-void lrvt_impl(int n, double* d, double* e, double* z, std::int32_t& fault,
-               int ld, std::int32_t maxsweeps) {
+void lrvt_impl(int n, double* d, double* e, double* z, std::int32_t& fault, int ld,
+               std::int32_t maxsweeps) {
   constexpr double precision = 1e-14;
   const std::ptrdiff_t ldz = ld;
   auto Z = [&](int i, int j) -> double& { return z[(j - 1) * ldz + (i - 1)]; };
@@ -142,8 +142,8 @@ void lrvt(int n, double* d, double* e, double* z, std::int32_t& fault, int ld) {
   lrvt_impl(n, d, e, z, fault, ld, mits);
 }
 
-void lrvt_limited(int n, double* d, double* e, double* z, std::int32_t& fault,
-                  int ld, std::int32_t maxsweeps) {
+void lrvt_limited(int n, double* d, double* e, double* z, std::int32_t& fault, int ld,
+                  std::int32_t maxsweeps) {
   lrvt_impl(n, d, e, z, fault, ld, maxsweeps);
 }
 

@@ -25,8 +25,8 @@ namespace {
 // eta / eps is taken as already reduced. The arithmetic on d and e is the
 // same as without Q: its accumulation reads the reduction but never feeds
 // back into it.
-void tdiag_impl(int n, const double* a, double* d, double* e, double* z,
-                int ld, std::int32_t& fault) {
+void tdiag_impl(int n, const double* a, double* d, double* e, double* z, int ld,
+                std::int32_t& fault) {
   const std::ptrdiff_t lda = ld;
   auto A = [&](int i, int j) -> const double& { return a[(j - 1) * lda + (i - 1)]; };
   auto Z = [&](int i, int j) -> double& { return z[(j - 1) * lda + (i - 1)]; };
@@ -75,8 +75,7 @@ void tdiag_impl(int n, const double* a, double* d, double* e, double* z,
       x = Z(i, j);
       const double w = E(j) - hh * x;
       E(j) = w;
-      for (int k = 1; k <= j; ++k)
-        Z(j, k) = (Z(j, k) - x * E(k)) - w * Z(i, k);
+      for (int k = 1; k <= j; ++k) Z(j, k) = (Z(j, k) - x * E(k)) - w * Z(i, k);
     }
     D(i) = h;
   }
@@ -106,8 +105,7 @@ void tdiag_impl(int n, const double* a, double* d, double* e, double* z,
 
 }  // namespace
 
-void tdiag(int n, const double* a, double* d, double* e, double* z, int ld,
-           std::int32_t& fault) {
+void tdiag(int n, const double* a, double* d, double* e, double* z, int ld, std::int32_t& fault) {
   tdiag_impl(n, a, d, e, z, ld, fault);
 }
 

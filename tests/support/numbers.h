@@ -26,7 +26,9 @@ inline double from_bits(std::uint64_t b) { return std::bit_cast<double>(b); }
 
 // Equal bits; any two not-a-number values count as equal (the program
 // never shows which one it has).
-inline bool same(double a, double b) { return (std::isnan(a) && std::isnan(b)) || bits(a) == bits(b); }
+inline bool same(double a, double b) {
+  return (std::isnan(a) && std::isnan(b)) || bits(a) == bits(b);
+}
 
 // A symmetric matrix with leading dimension kLd from its lower triangle,
 // row by row.
@@ -80,6 +82,8 @@ class EachBuild : public ::testing::TestWithParam<Isa> {
 };
 
 inline const auto kBuilds = ::testing::Values(Isa::baseline, Isa::avx2, Isa::avx512);
-inline std::string build_name(const ::testing::TestParamInfo<Isa>& info) { return isa_name(info.param); }
+inline std::string build_name(const ::testing::TestParamInfo<Isa>& info) {
+  return isa_name(info.param);
+}
 
 }  // namespace kolva::testing

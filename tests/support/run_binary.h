@@ -51,10 +51,10 @@ class TempDir {
 };
 
 struct RunResult {
-  int status = -1;     // exit status, or -1 when the process did not exit
-  int signal = 0;      // the signal that ended it, if any
-  std::string out;     // standard output
-  std::string err;     // standard error
+  int status = -1;  // exit status, or -1 when the process did not exit
+  int signal = 0;   // the signal that ended it, if any
+  std::string out;  // standard output
+  std::string err;  // standard error
 };
 
 enum class StdoutMode { file, closed, broken_pipe };

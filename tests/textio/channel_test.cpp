@@ -4,11 +4,11 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 
+#include <unistd.h>
 #include <csignal>
+#include <filesystem>
 #include <span>
 #include <vector>
-#include <filesystem>
-#include <unistd.h>
 
 #include "support/run_binary.h"
 #include "textio/channel.h"
@@ -62,7 +62,8 @@ TEST(Channel, RecordsWrittenAtOnceFlushWhereOneByOneWould) {
   std::string text;
   std::vector<std::uint32_t> ends;
   for (int i = 0; i < 5000; ++i) {
-    text.append(std::string(i < 2048 ? 62 : 20 + (i * 37) % 90, 'a' + i % 26)) += "\r\n";  // 64 bytes: a flush at a record end
+    text.append(std::string(i < 2048 ? 62 : 20 + (i * 37) % 90, 'a' + i % 26)) +=
+        "\r\n";  // 64 bytes: a flush at a record end
     ends.push_back(static_cast<std::uint32_t>(text.size()));
   }
   std::signal(SIGXFSZ, SIG_IGN);
@@ -85,7 +86,8 @@ TEST(Channel, RecordsWrittenAtOnceFlushWhereOneByOneWould) {
               ch.write_each(12, text, from, std::span(ends).subspan(i, to - i));
             else
               for (std::size_t k = i; k < to; ++k)
-                ch.write(12, std::string_view(text).substr(k ? ends[k - 1] : 0, ends[k] - (k ? ends[k - 1] : 0)));
+                ch.write(12, std::string_view(text).substr(k ? ends[k - 1] : 0,
+                                                           ends[k] - (k ? ends[k - 1] : 0)));
             from = ends[to - 1];
           }
           ch.close_all();

@@ -55,10 +55,8 @@ double draw(std::mt19937_64& rng) {
       std::memcpy(&x, &r, sizeof x);
       return std::isfinite(x) ? x : 0.5;
     }
-    case 1:
-      return std::ldexp(static_cast<double>(r >> 11), -53) * std::pow(10.0, -double(r % 30));
-    default:
-      return (static_cast<double>(r % 2000001) - 1e6) / double(std::uint64_t{1} << (r % 12));
+    case 1: return std::ldexp(static_cast<double>(r >> 11), -53) * std::pow(10.0, -double(r % 30));
+    default: return (static_cast<double>(r % 2000001) - 1e6) / double(std::uint64_t{1} << (r % 12));
   }
 }
 
@@ -70,9 +68,16 @@ TEST(RealFieldsRandom, MatchExactReference) {
     const double x = draw(rng);
     const int rd = static_cast<int>(rng() % 31), ed = rd < 1 ? 1 : rd;
     const int spare = static_cast<int>(rng() % 4);  // 0 to 3 places beyond the digits
-    struct Shape { int w, d; bool expo; };
-    const Shape shapes[] = {{20, 15, true},           {8, 4, false},          {5, 2, false},
-                            {ed + 5 + spare, ed, true}, {rd + 3 + spare, rd, false}, {60, rd, false}};
+    struct Shape {
+      int w, d;
+      bool expo;
+    };
+    const Shape shapes[] = {{20, 15, true},
+                            {8, 4, false},
+                            {5, 2, false},
+                            {ed + 5 + spare, ed, true},
+                            {rd + 3 + spare, rd, false},
+                            {60, rd, false}};
     for (const Shape& s : shapes) {
       if (!s.expo && std::fabs(x) >= 1e60) continue;  // keeps the reference small
       const std::string want = s.expo ? ref_exp(s.w, s.d, x) : ref_fixed(s.w, s.d, x);
@@ -80,8 +85,8 @@ TEST(RealFieldsRandom, MatchExactReference) {
       const std::string have(got, static_cast<std::size_t>(s.w));
       if (have != want) {
         ++mismatches;
-        ADD_FAILURE() << (s.expo ? "E" : "F") << s.w << "." << s.d << " of " << std::hexfloat
-                      << x << ": got '" << have << "' want '" << want << "'";
+        ADD_FAILURE() << (s.expo ? "E" : "F") << s.w << "." << s.d << " of " << std::hexfloat << x
+                      << ": got '" << have << "' want '" << want << "'";
       }
     }
   }
