@@ -1,12 +1,15 @@
 #!/usr/bin/python3
 """Remakes docs/report.png: the bundled example run through kolva and
-kolva-report, its report.html shot whole in headless Chromium (1280 px wide).
+kolva-report (with a variant map made up for it, and the run: the engine's
+Python module must be where the launcher finds it), its report.html shot
+whole in headless Chromium (1280 px wide).
 
   tools/report_screenshot.py [BUILD_DIR] [OUTPUT]    (default: build docs/report.png)
 
 Needs chromium, chromium-driver and python3-selenium (tools/setup.sh).
 """
 import base64
+import gzip
 import os
 import shutil
 import subprocess
@@ -20,11 +23,24 @@ SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), os.pardir))
 WIDTH = 1280
 
 
+def write_map(d):
+    """A variant map for the example (its p-value file has chromosomes and ids
+    only): positions 1,000 bases apart in file order, alleles A and G."""
+    with open(os.path.join(d, "pvals.txt")) as f, \
+            gzip.open(os.path.join(d, "variants.tsv.gz"), "wt") as m:
+        m.write("chrom\tpos\tid\tallele1\tallele2\tn_present\n")
+        for i, line in enumerate(f):
+            chrom, ident, *p = line.split()
+            present = sum(v not in ("NA", "-9") for v in p)
+            m.write(f"{chrom}\t{1000 * (i + 1)}\t{ident}\tA\tG\t{present}\n")
+
+
 def main(build, out):
     with tempfile.TemporaryDirectory() as d:
         for name in ("defdims", "corr.txt", "pvals.txt"):
             shutil.copy(os.path.join(SOURCE, "examples", name), d)
         subprocess.run([os.path.join(build, "kolva")], cwd=d, check=True, capture_output=True)
+        write_map(d)
         subprocess.run([os.path.join(build, "kolva-report"), "results.txt"], cwd=d, check=True,
                        capture_output=True)
         opts = webdriver.ChromeOptions()

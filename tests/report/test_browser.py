@@ -1,5 +1,6 @@
 """The example's report.html in headless Chromium (driven by Selenium)."""
 import base64
+import gzip
 import json
 import os
 import shutil
@@ -42,17 +43,27 @@ def page(tmp_path_factory):
     for name in ("defdims", "corr.txt", "pvals.txt"):
         shutil.copy(os.path.join(SOURCE, "examples", name), d)
     subprocess.run([KOLVA], cwd=d, check=True, capture_output=True)
-    subprocess.run([LAUNCHER, "results.txt"], cwd=d, check=True, capture_output=True)
+    with open(d / "pvals.txt") as f, gzip.open(d / "variants.tsv.gz", "wt") as m:
+        m.write("chrom\tpos\tid\tallele1\tallele2\tn_present\n")
+        for i, line in enumerate(f):
+            chrom, ident, *p = line.split()
+            present = sum(v not in ("NA", "-9") for v in p)
+            m.write(f"{chrom}\t{1000 * (i + 1)}\t{ident}\tA\tG\t{present}\n")
+    r = subprocess.run([LAUNCHER, "results.txt"], cwd=d, capture_output=True, text=True)
+    if r.returncode and "`kolva` cannot be loaded" in r.stderr:  # the report without the run
+        r = subprocess.run([LAUNCHER, "--no-run", "results.txt"], cwd=d, capture_output=True,
+                           text=True)
+    assert r.returncode == 0, r.stderr
     driver = start_chromium()
     try:
         driver.get((d / "report.html").as_uri())
-        yield driver, json.loads((d / "summary.json").read_text())
+        yield driver, json.loads((d / "summary.json").read_text()), d
     finally:
         driver.quit()
 
 
-def test_renders_both_plots_at_their_natural_size(page):
-    driver, _ = page
+def test_renders_every_picture_at_its_natural_size(page):
+    driver, s, d = page
     assert driver.title == "Kolva report: results.txt"
     imgs = driver.execute_script("""return [...document.images].map(i => {
         const r = i.getBoundingClientRect(), s = getComputedStyle(i);
@@ -60,15 +71,34 @@ def test_renders_both_plots_at_their_natural_size(page):
                 w: r.width - i.clientLeft * 2, h: r.height - i.clientTop * 2,
                 shown: s.display !== 'none' && s.visibility === 'visible' && s.opacity === '1'};
     })""")
-    assert [i["alt"].split(":")[0] for i in imgs] == ["QQ plot", "Manhattan plot"]
-    assert [(i["nw"], i["nh"]) for i in imgs] == [(520, 520), (1200, 450)]
+    run = "lambda_method" in s
+    regional = min(s["loci"], 10) if run else 0
+    assert [i["alt"].split(":")[0] for i in imgs] == ["QQ plot", "Manhattan plot"] + (
+        ["Miami plot"] + [f"Regional plot of locus {k}" for k in range(1, regional + 1)]
+        + ["Heatmap"] if run else [])
+    assert [(i["nw"], i["nh"]) for i in imgs[:2]] == [(520, 520), (1200, 450)]
     for i in imgs:
         assert i["done"] and i["shown"] and len(i["alt"]) > 40, i
         assert (i["w"], i["h"]) == (i["nw"], i["nh"]), i  # not scaled on a 1400 px window
+    # each regional plot is linked from its locus
+    links = driver.execute_script("""return [...document.querySelectorAll('table.loci a')]
+        .map(a => document.querySelector(a.getAttribute('href')) !== null)""")
+    assert links == [True] * regional
+
+
+def test_loci_table_is_loci_tsv(page):
+    driver, _, d = page
+    with open(d / "loci.tsv") as f:
+        loci = [line.rstrip("\n").split("\t") for line in f]
+    shown = driver.execute_script("""const t = document.querySelector('table.loci');
+        return t ? [...t.rows].map(r => [...r.cells].map(c => c.textContent)) : []""")
+    assert len(loci) > 1 and shown[0] == loci[0]
+    novel = {"1": "yes", "0": "no", "NA": "n/a"}
+    assert [r[:11] + [novel[r[11]]] + r[12:] for r in loci[1:101]] == shown[1:]
 
 
 def test_makes_no_network_request(page):
-    driver, _ = page
+    driver, _, _ = page
     # Every resource the page asked for, from the performance API and from
     # the DevTools network log: only the page itself.
     assert driver.execute_script("return performance.getEntriesByType('resource').length") == 0
@@ -86,7 +116,7 @@ def test_makes_no_network_request(page):
 
 
 def test_shows_the_numbers_of_summary_json(page):
-    driver, s = page
+    driver, s, _ = page
     shown = driver.execute_script("""const o = {};
         for (const tr of document.querySelectorAll('table.summary tr'))
             o[tr.dataset.key] = tr.querySelector('td').textContent;
@@ -96,7 +126,10 @@ def test_shows_the_numbers_of_summary_json(page):
         **{k: f"{s[k]:,}" for k in ("variants", "tested", "fewer_than_two_present",
                                      "p_asterisks", "p_not_a_number", "p_above_1",
                                      "below_5e-8", "below_1e-5")},
-        "lambda_gc": f"{lam:.4f}", "smallest_p": f"{s['smallest_p']:.3g}"}
+        "lambda_gc": f"{lam:.4f}", "smallest_p": f"{s['smallest_p']:.3g}",
+        "loci": f"{s['loci']:,}",
+        **({"lambda_method": f"{s['lambda_method']:.4f}", "novel_loci": f"{s['novel_loci']:,}"}
+           if "lambda_method" in s else {})}
     assert float(shown["lambda_gc"]) == pytest.approx(lam, abs=5e-5)
     top = driver.execute_script("""return [...document.querySelectorAll('table.top tbody tr')]
         .map(tr => [...tr.cells].map(c => c.textContent))""")
@@ -110,7 +143,7 @@ def test_shows_the_numbers_of_summary_json(page):
 
 @pytest.mark.parametrize("media, width", [("screen", 360), ("print", 700)])
 def test_fits_a_narrow_window_and_paper(page, media, width):
-    driver, _ = page
+    driver, _, _ = page
     driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": media})
     driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
                            {"width": width, "height": 800, "deviceScaleFactor": 1,
@@ -127,7 +160,7 @@ def test_fits_a_narrow_window_and_paper(page, media, width):
 
 
 def test_prints_to_pdf(page):
-    driver, _ = page
+    driver, _, _ = page
     pdf = base64.b64decode(driver.execute_cdp_cmd(
         "Page.printToPDF", {"paperWidth": 8.27, "paperHeight": 11.69})["data"])
     assert pdf.startswith(b"%PDF-") and len(pdf) > 50_000  # the text and both plots

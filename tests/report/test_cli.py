@@ -14,6 +14,8 @@ KOLVA = os.environ.get("KOLVA_BIN", os.path.join(SOURCE, "build", "kolva"))
 needs_build = pytest.mark.skipif(not os.path.exists(LAUNCHER) or not os.path.exists(KOLVA),
                                  reason="the launcher and kolva are made by the build")
 HEADER = "chrom\tpos\tid\tallele1\tallele2\tn_present\n"
+NO_RUN_OUTPUTS = ("results.tsv.gz", "results.ssf.tsv.gz", "results.ssf.tsv.gz-meta.yaml",
+                  "summary.json", "loci.tsv", "qq.png", "manhattan.png", "report.html")
 
 
 def run(*args):
@@ -27,6 +29,9 @@ def run(*args):
     ([], 64, "", "kolva-report: the following arguments are required: RESULTS; usage: "),
     (["--colour", "r.txt"], 64, "", "kolva-report: unrecognized arguments: --colour; usage: "),
     (["/nonexistent/results.txt"], 1, "", "kolva-report: /nonexistent/results.txt: No such file"),
+    (["--threshold", "2", "r.txt"], 64, "", "kolva-report: argument --threshold: invalid"),
+    (["--null-draws", "-1", "r.txt"], 64, "", "kolva-report: argument --null-draws: invalid"),
+    (["--run", "a", "--no-run", "r.txt"], 64, "", "kolva-report: argument --no-run: not allowed"),
 ])
 def test_command_line(args, status, out, err):
     with open(os.path.join(SOURCE, "CMakeLists.txt")) as f:
@@ -42,17 +47,17 @@ MAP = [f"1\t{100 * i}\trs{i}\tA\tG\t2\n" for i in range(3)]
 
 
 @pytest.mark.parametrize("results, map_lines, message", [
-    (LINES, MAP[:2], "map.tsv line 4: the map ends after 2 variants, but r.txt goes on (line 3)"),
-    (LINES, MAP + MAP[:1], "map.tsv line 5: the map has more variants than the 3 records"),
-    (LINES, MAP[:1] + MAP[2:] + MAP[1:2], "map.tsv line 3: the id is not that of the result"),
-    (LINES[:2] + ["  1 bad"], MAP, "r.txt line 3: a record of 7 characters"),
+    (LINES, MAP[:2], "map.tsv:4: the map ends after 2 variants, but r.txt goes on (r.txt:3)"),
+    (LINES, MAP + MAP[:1], "map.tsv:5: the map has more variants than the 3 records"),
+    (LINES, MAP[:1] + MAP[2:] + MAP[1:2], "map.tsv:3: the id is not that of the result"),
+    (LINES[:2] + ["  1 bad"], MAP, "r.txt:3: a record of 7 characters"),
 ])
 def test_mismatch_stops_and_leaves_no_outputs(tmp_path, monkeypatch, capsys, results,
                                               map_lines, message):
     monkeypatch.chdir(tmp_path)
     (tmp_path / "r.txt").write_text("\r\n".join(results) + "\r\n")
     (tmp_path / "map.tsv").write_text(HEADER + "".join(map_lines))
-    assert cli.main(["--map", "map.tsv", "-o", "out", "r.txt"], "0") == 1
+    assert cli.main(["--no-run", "--map", "map.tsv", "-o", "out", "r.txt"], "0") == 1
     assert capsys.readouterr().err.startswith(f"kolva-report: {message}")
     assert os.listdir("out") == []
 
@@ -68,13 +73,23 @@ def test_example_end_to_end(tmp_path):
             chrom, ident, *p = line.split()
             present = sum(v not in ("NA", "-9") for v in p)
             m.write(f"{chrom}\t{1000 + i}\t{ident}\tA\tG\t{present}\n")
-    r = run("-o", str(tmp_path / "out"), "--title", "Example", str(tmp_path / "results.txt"))
+    r = run("--no-run", "-o", str(tmp_path / "out"), "--title", "Example",
+            str(tmp_path / "results.txt"))
     assert r.returncode == 0, r.stderr
     out = tmp_path / "out"
-    assert sorted(os.listdir(out)) == sorted(cli.OUTPUTS)
+    assert sorted(os.listdir(out)) == sorted(NO_RUN_OUTPUTS)
     with gzip.open(out / "results.tsv.gz", "rt") as f:
         rows = f.read().splitlines()
-    assert len(rows) == 3001 and rows[1] == "1\t1000\trs100000\tA\tG\t6\t0.728815521369720E+00"
+    assert len(rows) == 3001
+    assert rows[1] == "1\t1000\trs100000\tA\tG\t6\t0.728815521369720E+00\t0.137382"
+    with gzip.open(out / "results.ssf.tsv.gz", "rt") as f:
+        rows = f.read().splitlines()
+    assert rows[0].split("\t")[:4] == ["chromosome", "base_pair_location", "effect_allele",
+                                       "other_allele"]
+    assert rows[1] == "1\t1000\tA\tG\t#NA\t#NA\t#NA\t0.728815521369720E+00\t0.137382\t" \
+        "rs100000\trs100000\t6"
+    meta = (out / "results.ssf.tsv.gz-meta.yaml").read_text()
+    assert 'data_file_name: "results.ssf.tsv.gz"' in meta and "is_sorted: false" in meta
     summary = json.loads((out / "summary.json").read_text())
     assert (summary["variants"], summary["tested"], len(summary["top"])) == (3000, 3000, 20)
     assert summary["top"][0]["id"] == "rs117402" and summary["map"].endswith("variants.tsv.gz")

@@ -54,7 +54,7 @@ MALFORMED = [
 @pytest.mark.parametrize("line, message", MALFORMED)
 def test_malformed_records_name_the_line(line, message):
     body = (GOOD + "\r\n" + line + "\r\n").encode()
-    with pytest.raises(records.FormatError, match=f"r.txt line 2: .*{message}"):
+    with pytest.raises(records.FormatError, match=f"r.txt:2: .*{message}"):
         list(records.read(io.BytesIO(body), "r.txt"))
 
 
@@ -66,8 +66,8 @@ def test_rows_without_a_map_number_records_within_their_chromosome():
     pos = genome.WithinChrom().number(codes)
     rows = table.rows_from_records(rec, pos).decode().splitlines()
     assert [r.split("\t")[1] for r in rows] == ["1", "1", "2", "1", "3", "2"]
-    assert rows[0] == "1\t1\trs0\t\t\t2\t0.100000000000000E-01"
-    assert rows[5] == "2\t2\trs9\t\t\t1\tNA"
+    assert rows[0] == "1\t1\trs0\t\t\t2\t0.100000000000000E-01\t2.000000"
+    assert rows[5] == "2\t2\trs9\t\t\t1\tNA\tNA"
 
 
 def test_chromosome_plot_order():

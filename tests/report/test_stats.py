@@ -31,10 +31,22 @@ def test_top_hits_smallest_first_ties_in_record_order_across_chunks():
         rec = records.parse(("\r\n".join(part) + "\r\n").encode(), first, "r.txt")
         pos = np.arange(first + 1, first + len(rec) + 1)
         acc.add(rec, np.zeros(len(rec), np.int32), pos,
-                lambda i, rec=rec, pos=pos: ("1", pos[i], f"rs{pos[i]}"))
+                lambda i, rec=rec, pos=pos: ("1", pos[i], f"rs{pos[i]}", "", ""))
     summary, *_ = acc.finish()
     ids = [t["id"] for t in summary["top"]]
     assert ids[:8] == ["rs30", "rs29", "rs28", "rs27", "rs4", "rs26", "rs25", "rs24"]
     assert len(ids) == 20 and "rs11" not in ids and "rs13" not in ids
     assert (summary["tested"], summary["fewer_than_two_present"], summary["p_asterisks"]) \
         == (28, 1, 1)
+
+
+@pytest.mark.parametrize("count, scale", [(1, 1.0), (2, 1.0), (100_001, 1.0), (100_000, 1.2)])
+def test_trait_lambda_from_its_histogram_is_the_exact_lambda(count, scale):
+    from kolva_report import null, traitpass
+    from scipy import stats as sps
+    z = np.random.default_rng(count).standard_normal(count) * scale
+    p = 2 * sps.norm.sf(np.abs(z))
+    hist = np.bincount(np.minimum((p * traitpass.HIST_BINS).astype(int), traitpass.HIST_BINS - 1),
+                       minlength=traitpass.HIST_BINS)
+    exact = stats.lambda_gc(np.sort(p))
+    assert null.lambda_from_hist(hist) == pytest.approx(exact, rel=1e-4 if count > 2 else 0.1)

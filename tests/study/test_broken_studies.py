@@ -116,8 +116,26 @@ def test_report_stops_on_the_map_of_another_run(tmp_path):
     # Another run: y2 with itself, 1,463 variants against the study's 1,500.
     r = run([PREP, "-q", "-o", "other", f"a={FIXTURES['y2']}", f"b={FIXTURES['y2']}"], tmp_path)
     assert r.returncode == 0, r.stderr
-    r = run([REPORT, "--map", "other/variants.tsv.gz", "-o", "rep", "run/results.txt"], tmp_path)
-    assert (r.returncode, r.stderr) == (1, "kolva-report: other/variants.tsv.gz line 1465: the "
+    r = run([REPORT, "--no-run", "--map", "other/variants.tsv.gz", "-o", "rep", "run/results.txt"],
+            tmp_path)
+    assert (r.returncode, r.stderr) == (1, "kolva-report: other/variants.tsv.gz:1465: the "
                                            "map ends after 1463 variants, but run/results.txt "
-                                           "goes on (line 1464)\n")
+                                           "goes on (run/results.txt:1464)\n")
+    assert os.listdir(tmp_path / "rep") == []
+
+
+def test_report_reads_the_run_with_its_names(tmp_path):
+    pytest.importorskip("kolva")
+    assert prep(tmp_path, study()).returncode == 0
+    assert run([KOLVA], tmp_path / "run").returncode == 0
+    r = run([REPORT, "--null-draws", "2000", "run/results.txt"], tmp_path)
+    assert r.returncode == 0, r.stderr
+    header = (tmp_path / "run" / "loci.tsv").read_text().splitlines()[0].split("\t")
+    assert header[-4:] == ["p_y1", "p_y2", "p_y3", "p_y4"]
+    # The run of another study beside the same results: its p-value file
+    # does not go with them.
+    assert run([PREP, "-q", "-o", "other", f"a={FIXTURES['y2']}", f"b={FIXTURES['y2']}"],
+               tmp_path).returncode == 0
+    r = run([REPORT, "--run", "other", "-o", "rep", "run/results.txt"], tmp_path)
+    assert r.returncode == 1 and r.stderr.startswith("kolva-report: other/defdims:1: "), r.stderr
     assert os.listdir(tmp_path / "rep") == []

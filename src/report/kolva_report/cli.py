@@ -1,23 +1,33 @@
 """The kolva-report command."""
 import argparse
-import json
 import os
 import sys
+from typing import List, NoReturn
 
-from .records import FormatError
+from . import settings
+from .formats import FormatError
 
-USAGE = "kolva-report [--map variants.tsv.gz] [-o OUTDIR] [--title TEXT] RESULTS"
-OUTPUTS = ("results.tsv.gz", "summary.json", "qq.png", "manhattan.png", "report.html")
+USAGE = ("kolva-report [--map variants.tsv.gz] [--run DIR | --no-run] [--null-draws K] "
+         "[--seed S] [--threshold P] [--window BP] [-o OUTDIR] [--title TEXT] RESULTS")
 MAP_NAME = "variants.tsv.gz"
+DRAWS, SEED, THRESHOLD, WINDOW = (settings.NULL_DRAWS, settings.SEED, settings.THRESHOLD,
+                                  settings.WINDOW)
 
 DESCRIPTION = f"""\
-Turns a Kolva result file into a table other tools read (results.tsv.gz),
-a summary with the genomic inflation and the top variants (summary.json),
-a QQ plot (qq.png), a Manhattan plot (manhattan.png) and one page with all
-of it (report.html), written to OUTDIR (default: beside RESULTS).
+Turns a Kolva result file into a table other tools read (results.tsv.gz,
+and results.ssf.tsv.gz in the GWAS-SSF layout with a map), a summary
+(summary.json), the loci (loci.tsv), plots and one page with all of it
+(report.html), written to OUTDIR (default: beside RESULTS).
+
+It also reads the run behind the results (default: the folder of RESULTS):
+defdims, the p-value and correlation files and phenotypes.txt. From them
+come lambda against the method's own null (null draws pushed through the
+engine), each trait's lambda GC, the traits that carry each locus and
+whether only combining found it. --no-run reports the result file alone.
 
 Without --map, {MAP_NAME} beside RESULTS is used when it exists; without
-any map the position is the record's number within its chromosome."""
+any map the position is the record's number within its chromosome, and
+there are no loci."""
 
 
 class _UsageError(Exception):
@@ -25,39 +35,72 @@ class _UsageError(Exception):
 
 
 class _Parser(argparse.ArgumentParser):
-    def error(self, message):
+    def error(self, message: str) -> NoReturn:
         raise _UsageError(message)
 
 
-def _parser(version):
+def _positive_int(text: str) -> int:
+    v = int(text)
+    if v < 0:
+        raise ValueError(text)
+    return v
+
+
+def _probability(text: str) -> float:
+    v = float(text)
+    if not 0 < v < 1:
+        raise ValueError(text)
+    return v
+
+
+def _parser(version: str) -> _Parser:
     p = _Parser(prog="kolva-report", usage=USAGE, description=DESCRIPTION,
                 formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("results", metavar="RESULTS", help="a Kolva result file")
     p.add_argument("--map", metavar="FILE",
                    help=f"the {MAP_NAME} kolva-prep wrote for the run (line i is record i)")
+    run = p.add_mutually_exclusive_group()
+    run.add_argument("--run", metavar="DIR", help="the run folder (default: that of RESULTS)")
+    run.add_argument("--no-run", action="store_true",
+                     help="report the result file alone: no null draws, traits or novelty")
+    p.add_argument("--null-draws", metavar="K", type=_positive_int, default=DRAWS,
+                   help=f"null variants drawn for lambda_method (default {DRAWS:,}; 0: none)")
+    p.add_argument("--seed", metavar="S", type=_positive_int, default=SEED,
+                   help=f"seed of the null draws (default {SEED})")
+    p.add_argument("--threshold", metavar="P", type=_probability, default=THRESHOLD,
+                   help=f"significance of a combined p (default {THRESHOLD:g})")
+    p.add_argument("--window", metavar="BP", type=_positive_int, default=WINDOW,
+                   help=f"half-width of a locus around its lead (default {WINDOW:,})")
     p.add_argument("-o", dest="outdir", metavar="OUTDIR", help="where the outputs go")
     p.add_argument("--title", metavar="TEXT", help="the title of the page")
     p.add_argument("--version", action="version", version=f"kolva-report {version}")
     return p
 
 
-def main(argv, version):
+def main(argv: List[str], version: str) -> int:
     try:
         args = _parser(version).parse_args(argv)
     except _UsageError as e:
         print(f"kolva-report: {e}; usage: {USAGE} (kolva-report --help)", file=sys.stderr)
         return 64
     except SystemExit as e:  # --help, --version
-        return e.code
+        return int(e.code or 0)
+    from . import report
+    from .engine import EngineMissing
+    from .runfolder import RunMissing
+
     where = os.path.dirname(args.results) or "."
     map_path = args.map
     if map_path is None and os.path.isfile(os.path.join(where, MAP_NAME)):
         map_path = os.path.join(where, MAP_NAME)
-    outdir = args.outdir or where
-    title = args.title or f"Kolva report: {args.results}"
+    opt = report.Options(
+        results=args.results, map_path=map_path, outdir=args.outdir or where,
+        title=args.title or f"Kolva report: {args.results}", version=version,
+        run_dir=None if args.no_run else (args.run or where), null_draws=args.null_draws,
+        seed=args.seed, threshold=args.threshold, window=args.window)
     try:
-        s = run(args.results, map_path, outdir, title, version)
-    except FormatError as e:
+        s = report.run(opt)
+    except (FormatError, EngineMissing, RunMissing) as e:
         print(f"kolva-report: {e}", file=sys.stderr)
         return 1
     except OSError as e:
@@ -66,85 +109,18 @@ def main(argv, version):
         return 1
     lam = "n/a" if s["lambda_gc"] is None else f"{s['lambda_gc']:.4f}"
     used = f" (map {map_path})" if map_path else ""
+    method = "" if s.get("lambda_method") is None else f", lambda_method {s['lambda_method']:.4f}"
+    loci = "" if s.get("loci") is None else f", {s['loci']} loci"
     print(f"kolva-report: {s['variants']} variants{used}, {s['tested']} tested, "
-          f"lambda_GC {lam}; wrote {os.path.join(outdir, 'report.html')}")
+          f"lambda_GC {lam}{method}{loci}; wrote {os.path.join(opt.outdir, 'report.html')}")
     return 0
 
 
-def run(results, map_path, outdir, title, version):
-    """Writes every output under a temporary name and renames them all at
-    the end: a failure leaves nothing under the final names."""
-    os.makedirs(outdir, exist_ok=True)
-    tmp = {name: os.path.join(outdir, f".{name}.{os.getpid()}.tmp") for name in OUTPUTS}
+def console() -> int:
+    """The entry point of an installed package (pyproject.toml)."""
+    from importlib.metadata import PackageNotFoundError, version
     try:
-        summary = _write(results, map_path, tmp, title, version)
-        for name in OUTPUTS:
-            os.replace(tmp[name], os.path.join(outdir, name))
-    except BaseException:
-        for t in tmp.values():
-            if os.path.exists(t):
-                os.remove(t)
-        raise
-    return summary
-
-
-def _read(results, map_path, tsv, chroms, acc):
-    from . import records, table
-    from .genome import WithinChrom
-    from .mapfile import MapReader
-
-    mp = MapReader(map_path) if map_path else None
-    within = WithinChrom()
-    try:
-        with open(results, "rb") as f:
-            for rec in records.read(f, results):
-                if mp:
-                    m = mp.next(rec, results)
-                    codes, pos, row = chroms.codes(m.chrom), m.pos, m.row
-                    tsv.write(table.rows_from_map(m, rec))
-                else:
-                    codes = chroms.codes(rec.chrom)
-                    pos = within.number(codes)
-                    tsv.write(table.rows_from_records(rec, pos))
-
-                    def row(i, rec=rec, pos=pos):
-                        return (rec.chrom[i].tobytes().decode("utf-8", "replace").strip(),
-                                pos[i], rec.ident[i].tobytes().decode("utf-8", "replace").strip())
-                acc.add(rec, codes, pos, row)
-        if mp:
-            mp.finish(acc.counts["variants"], results)
-    finally:
-        if mp:
-            mp.close()
-
-
-def _write(results, map_path, tmp, title, version):
-    # numpy, scipy and matplotlib load only here: --help answers at once.
-    from . import page, plots, table
-    from .genome import ChromTable
-    from .stats import Accumulator
-
-    chroms, acc = ChromTable(), Accumulator()
-    tsv = table.GzWriter(tmp["results.tsv.gz"])
-    try:
-        _read(results, map_path, tsv, chroms, acc)
-    finally:
-        tsv.close()
-    summary, sorted_p, p, codes, pos = acc.finish()
-    summary = {"program": f"kolva-report {version}", "results": results, "map": map_path,
-               **summary}
-    plots.qq(tmp["qq.png"], sorted_p, summary["lambda_gc"])
-    xlabel = "chromosome" if map_path else "chromosome (record number within it)"
-    plots.manhattan(tmp["manhattan.png"], p, codes, pos, chroms, xlabel)
-    with open(tmp["summary.json"], "w") as f:
-        json.dump(summary, f, indent=1)
-        f.write("\n")
-    images = {}
-    for name, caption in (("qq.png", "QQ plot"), ("manhattan.png", "Manhattan plot")):
-        with open(tmp[name], "rb") as f:
-            images[name] = (f.read(), caption)
-    source = f"{results}" + (f" with the map {map_path}" if map_path else ", no variant map") \
-        + f"; {summary['program']}"
-    with open(tmp["report.html"], "w", encoding="utf-8") as f:
-        f.write(page.render(summary, title, source, images))
-    return summary
+        v = version("kolva-report")
+    except PackageNotFoundError:
+        v = "unknown"
+    return main(sys.argv[1:], v)

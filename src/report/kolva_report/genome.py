@@ -1,30 +1,33 @@
 """Chromosome names: small integer codes, plot order and labels."""
+from typing import Dict, List, Tuple
+
 import numpy as np
 
-_ORDER = {**{str(k): k for k in range(1, 23)}, "X": 23, "Y": 24, "XY": 25, "MT": 26, "M": 26}
+from .formats import CHROM_ORDER, CHROM_RANK
 
 
-def label(name):
+def label(name: str) -> str:
     """The name drawn under the Manhattan plot: without `chr`, M as MT."""
     s = name[3:] if name[:3].lower() == "chr" and len(name) > 3 else name
-    return "MT" if s.upper() == "M" else s
+    return CHROM_ORDER[-1] if s.upper() == "M" else s
 
 
-def order_key(name):
+def order_key(name: str) -> Tuple[int, str]:
     """1 ... 22, X, Y, XY, MT, then other numbers, then other names."""
     s = label(name)
-    if s.upper() in _ORDER:
-        return (_ORDER[s.upper()], "")
+    if s.upper() in CHROM_RANK:
+        return (CHROM_RANK[s.upper()], "")
     return (100, s.zfill(12)) if s.isdigit() else (1000, s)
 
 
 class ChromTable:
     """Gives each chromosome name a code, in order of first appearance."""
 
-    def __init__(self):
-        self.names, self._code = [], {}
+    def __init__(self) -> None:
+        self.names: List[str] = []
+        self._code: Dict[str, int] = {}
 
-    def codes(self, text):
+    def codes(self, text: np.ndarray) -> np.ndarray:
         """Codes of the rows of a 2-D byte array of names (blank- or 0-padded)."""
         if len(text) == 0:
             return np.zeros(0, np.int32)
@@ -40,13 +43,13 @@ class ChromTable:
                         for k in names], np.int32)
         return lut[inverse]
 
-    def _get(self, name):
+    def _get(self, name: str) -> int:
         if name not in self._code:
             self._code[name] = len(self.names)
             self.names.append(name)
         return self._code[name]
 
-    def plot_order(self):
+    def plot_order(self) -> List[int]:
         """The codes in plot order."""
         return sorted(range(len(self.names)), key=lambda c: order_key(self.names[c]))
 
@@ -54,10 +57,10 @@ class ChromTable:
 class WithinChrom:
     """Numbers records 1, 2, ... within each chromosome, across chunks."""
 
-    def __init__(self):
+    def __init__(self) -> None:
         self.seen = np.zeros(0, np.int64)
 
-    def number(self, codes):
+    def number(self, codes: np.ndarray) -> np.ndarray:
         if len(codes) == 0:
             return np.zeros(0, np.int64)
         size = max(len(self.seen), int(codes.max()) + 1)

@@ -7,29 +7,35 @@ map of another run or of another length stops the report.
 """
 import gzip
 import zlib
+from typing import Tuple
 
 import numpy as np
 from numpy.lib.stride_tricks import sliding_window_view
 
-from .records import FormatError
+from .records import Records
+from .formats import CHROM_WIDTH, ID_CUT, ID_MARK, ID_WIDTH, FormatError, where
 
 FIELDS = 6
+# A variant as the tables show it: chrom, pos, id, allele1, allele2.
+Row = Tuple[str, int, str, str, str]
 _READ = 1 << 20
 
 
-def _windows(a, width):
+def _windows(a: np.ndarray, width: int) -> np.ndarray:
     """Every run of `width` bytes of a (zeros past its end), without a copy."""
     return sliding_window_view(np.concatenate((a, np.zeros(width, np.uint8))), width)
 
 
-def _text(a, begin, end, width, fill=32):
+def _text(a: np.ndarray, begin: np.ndarray, end: np.ndarray, width: int,
+          fill: int = 32) -> np.ndarray:
     """The fields [begin, end) of a, left-aligned in `width` columns and cut."""
     out = _windows(a, width)[begin]
     out[np.arange(width) >= (end - begin)[:, None]] = fill
     return out
 
 
-def _number(a, begin, end):
+def _number(a: np.ndarray, begin: np.ndarray,
+            end: np.ndarray) -> Tuple[np.ndarray, np.ndarray]:
     """Unsigned whole numbers in the fields [begin, end); ok marks the good ones."""
     w = end - begin
     ok = (w >= 1) & (w <= 18)
@@ -45,23 +51,25 @@ def _number(a, begin, end):
 class MapChunk:
     """Map lines for a chunk of records."""
 
-    def __init__(self, buf):
+    def __init__(self, buf: bytes) -> None:
         self.a = np.frombuffer(buf, np.uint8)
         self.ends = np.flatnonzero(self.a == 10)
-        self.starts = np.concatenate(([0], self.ends[:-1] + 1))
+        self.starts: np.ndarray = np.concatenate((np.zeros(1, np.int64), self.ends[:-1] + 1))
+        # Set by MapReader.next: positions, tab places (L, 5), chromosome bytes.
+        self.pos = self.tabs = self.chrom = np.zeros(0, np.int64)
 
-    def __len__(self):
+    def __len__(self) -> int:
         return len(self.ends)
 
-    def row(self, i):
-        """(chrom, pos, id) of line i."""
-        chrom, pos, ident = bytes(self.a[self.starts[i]:self.ends[i]]).decode(
-            "utf-8", "replace").split("\t")[:3]
-        return chrom, int(pos), ident
+    def row(self, i: int) -> Row:
+        """(chrom, pos, id, allele1, allele2) of line i."""
+        chrom, pos, ident, a1, a2 = bytes(self.a[self.starts[i]:self.ends[i]]).decode(
+            "utf-8", "replace").split("\t")[:5]
+        return chrom, int(pos), ident, a1, a2
 
 
 class MapReader:
-    def __init__(self, path):
+    def __init__(self, path: str) -> None:
         self.path = path
         raw = open(path, "rb")
         self._raw = raw
@@ -81,11 +89,11 @@ class MapReader:
             raw.close()  # a refused map leaves no file open
             raise
 
-    def close(self):
+    def close(self) -> None:
         self.f.close()
         self._raw.close()
 
-    def _take(self, k):
+    def _take(self, k: int) -> Tuple[bytes, int]:
         """The next k lines (fewer at the end of the file), and their number."""
         parts, have = [], 0
         try:
@@ -114,14 +122,15 @@ class MapReader:
         self.lines += have
         return out, have
 
-    def next(self, rec, results_path):
+    def next(self, rec: Records, results_path: str) -> MapChunk:
         """The map lines of a chunk of records, checked against them."""
         first_line = self.lines + 1
         buf, got = self._take(len(rec))
         if got < len(rec):
             raise FormatError(self.path, self.lines + 1,
                               f"the map ends after {self.lines - 1} variants, but "
-                              f"{results_path} goes on (line {rec.first + got + 1})")
+                              f"{results_path} goes on "
+                              f"({where(results_path, rec.first + got + 1)})")
         m = MapChunk(buf)
         a, starts, ends = m.a, m.starts, m.ends
         tabs = np.flatnonzero(a == 9)
@@ -133,13 +142,13 @@ class MapReader:
                               f"{ntabs[i] + 1} tab-separated fields, not 6")
         m.pos, pos_ok = _number(a, t[:, 0] + 1, t[:, 1])
         n, n_ok = _number(a, t[:, 4] + 1, ends)
-        # The id as Kolva keeps it: its first 33 characters, or 30 and `...`.
-        ident = _text(a, t[:, 1] + 1, t[:, 2], 33)
-        ident[t[:, 2] - t[:, 1] - 1 > 33, 30:] = ord(".")
+        # The id as Kolva keeps it (formats.py).
+        ident = _text(a, t[:, 1] + 1, t[:, 2], ID_WIDTH)
+        ident[t[:, 2] - t[:, 1] - 1 > ID_WIDTH, ID_CUT:] = np.frombuffer(ID_MARK, np.uint8)
         checks = [
             (pos_ok, "the position is not a whole number"),
             (n_ok, "the number of phenotypes present is not a whole number"),
-            ((_text(a, starts, t[:, 0], 4) == rec.chrom).all(1),
+            ((_text(a, starts, t[:, 0], CHROM_WIDTH) == rec.chrom).all(1),
              "the chromosome is not that of the result record"),
             ((ident == rec.ident).all(1), "the id is not that of the result record"),
             (n == rec.n, "the number of phenotypes present is not that of the result record"),
@@ -152,13 +161,14 @@ class MapReader:
                 "utf-8", "replace")
             line = bytes(a[starts[i]:ends[i]]).decode("utf-8", "replace")
             raise FormatError(self.path, first_line + i,
-                              f"{why} ({results_path} line {rec.first + i + 1}: "
+                              f"{why} ({where(results_path, rec.first + i + 1)}: "
                               f"{' '.join(rec_text.split())}): {line[:80]!r}")
+        m.tabs = t
         width = int((t[:, 0] - starts).max(initial=1))
         m.chrom = _text(a, starts, t[:, 0], width, fill=0)
         return m
 
-    def finish(self, records, results_path):
+    def finish(self, records: int, results_path: str) -> None:
         """Stops when the map has lines beyond the last record."""
         _, extra = self._take(1)
         if extra:

@@ -11,11 +11,16 @@ one) is 20 asterisks; a value that is not a number shows as `NaN`,
 is accepted too).
 """
 from dataclasses import dataclass
+from typing import BinaryIO, Iterator, Optional, Tuple
 
 import numpy as np
 from numpy.lib.stride_tricks import sliding_window_view
 
-LONG, SHORT = 65, 50
+from .formats import (CHROM_FIELD, COUNT_FIELD, ID_FIELD, LONG, P_FIELD, P_WIDTH, SHORT,
+                      UNTESTED_FIELD, FormatError)
+
+__all__ = ["FormatError", "Records", "read", "parse", "LONG", "SHORT"]
+
 CHUNK_BYTES = 8 << 20
 
 # What a record's p field holds.
@@ -37,19 +42,12 @@ _HEAD = np.array([BLANK] + [BLANK | DIGIT] * 3 + [BLANK], np.uint8)
 _MANTISSA = np.array([POINT] + [DIGIT] * 15, np.uint8)
 _EXPONENT2 = np.array([E, SIGN, DIGIT, DIGIT], np.uint8)
 _EXPONENT3 = np.array([SIGN, DIGIT, DIGIT, DIGIT], np.uint8)
-_WORDS = np.array([np.frombuffer(w.rjust(20).encode(), np.uint8)
-                   for w in ("NaN", "Infinity", "-Infinity", "*" * 20)])
+_WORDS = np.array([np.frombuffer(w.rjust(P_WIDTH).encode(), np.uint8)
+                   for w in ("NaN", "Infinity", "-Infinity", "*" * P_WIDTH)])
 
 
-def _matches(cls, template):
+def _matches(cls: np.ndarray, template: np.ndarray) -> np.ndarray:
     return (cls & template).all(1)
-
-
-class FormatError(Exception):
-    """A line of an input that is not what it should be."""
-
-    def __init__(self, path, line, what):
-        super().__init__(f"{path} line {line}: {what}")
 
 
 @dataclass
@@ -62,12 +60,13 @@ class Records:
     plen: np.ndarray      # its length
     chrom: np.ndarray     # (L, 4) bytes of the chromosome field
     ident: np.ndarray     # (L, 33) bytes of the id field
+    neg: Optional[Tuple[np.ndarray, np.ndarray]] = None  # table.neg_columns, once made
 
-    def __len__(self):
+    def __len__(self) -> int:
         return len(self.n)
 
 
-def read(f, path):
+def read(f: BinaryIO, path: str) -> Iterator[Records]:
     """Yields the records of an open binary file, a chunk at a time."""
     carry, first = b"", 0
     while True:
@@ -85,30 +84,32 @@ def read(f, path):
         yield parse(carry + b"\n", first, path)
 
 
-def parse(buf, first, path):
+def parse(buf: bytes, first: int, path: str) -> Records:
     """Parses whole lines (each ending in LF); `first` numbers the first one."""
     a = np.frombuffer(buf, np.uint8)
     ends = np.flatnonzero(a == 10)
-    starts = np.concatenate(([0], ends[:-1] + 1))
+    starts = np.concatenate((np.zeros(1, np.int64), ends[:-1] + 1))
     length = ends - starts - (a[ends - 1] == 13)
     padded = np.concatenate((a, np.zeros(LONG, np.uint8)))
     rec = sliding_window_view(padded, LONG)[starts]
-    cls = _CLASS[rec[:, 40:]]  # classes of columns 41-65
+    cls = _CLASS[rec[:, COUNT_FIELD[0] - 1:]]  # classes of columns 41-65
 
     long_ = length == LONG
     sized = long_ | (length == SHORT)
     head = _matches(cls[:, :5], _HEAD) & (rec[:, [0, 1, 6]] == 32).all(1)
     cd = cls[:, 1:4] == DIGIT  # the count: digits right-aligned
     count_ok = cd[:, 2] & (cd[:, :2] <= cd[:, 1:]).all(1)
-    n = ((rec[:, 41:44].astype(np.int16) - 48) * cd) @ np.array([100, 10, 1], np.int16)
+    digits = rec[:, COUNT_FIELD[0]:COUNT_FIELD[1]].astype(np.int16) - 48
+    n = (digits * cd) @ np.array([100, 10, 1], np.int16)
 
-    f = rec[:, 45:65]
+    f = rec[:, P_FIELD[0]:P_FIELD[1]]
     mantissa = long_ & _matches(cls[:, 5:21], _MANTISSA)
     exp2 = mantissa & _matches(cls[:, 21:25], _EXPONENT2)
     exp3 = mantissa & _matches(cls[:, 21:25], _EXPONENT3)
     number = exp2 | exp3
     kind = np.where(number, NUMBER, BAD).astype(np.uint8)
-    short = ~long_ & (rec[:, 45:50] == np.frombuffer(b"-9.00", np.uint8)).all(1)
+    untested = np.frombuffer(UNTESTED_FIELD, np.uint8)
+    short = ~long_ & (rec[:, P_FIELD[0]:SHORT] == untested).all(1)
     kind[short] = UNTESTED
     rest = np.flatnonzero(long_ & ~number)  # the rare forms
     for k, word in zip((NONFINITE, NONFINITE, NONFINITE, STARS), _WORDS):
@@ -116,8 +117,8 @@ def parse(buf, first, path):
     fits = np.where(long_, n >= 2, n <= 1)
 
     checks = [
-        (sized, lambda i: f"a record of {length[i]} characters; result records have 65, "
-                          "or 50 when the p-value is -9.00"),
+        (sized, lambda i: f"a record of {length[i]} characters; result records have {LONG}, "
+                          f"or {SHORT} when the p-value is -9.00"),
         (head, lambda i: "not a result record: columns 1, 2, 7, 41 and 45 must be blank, "
                          "columns 42-44 the count of present p-values"),
         (count_ok, lambda i: "the count of present p-values (columns 42-44) is not a number"),
@@ -147,4 +148,5 @@ def parse(buf, first, path):
     p = np.full(len(rec), np.nan)
     p[number] = np.ascontiguousarray(t[number]).view(f"S{PTEXT}").ravel().astype(np.float64)
     kind[number & (p > 1)] = ABOVE_ONE
-    return Records(first, n, kind, p, t, plen, rec[:, 2:6], rec[:, 7:40])
+    return Records(first, n, kind, p, t, plen, rec[:, CHROM_FIELD[0]:CHROM_FIELD[1]],
+                   rec[:, ID_FIELD[0]:ID_FIELD[1]])
