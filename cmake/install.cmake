@@ -52,11 +52,14 @@ file(RELATIVE_PATH KOLVA_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig 
 string(REGEX REPLACE "/$" "" KOLVA_PC_TO_PREFIX "${KOLVA_PC_TO_PREFIX}")
 configure_file(cmake/kolva.pc.in ${CMAKE_BINARY_DIR}/install/kolva.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/install/kolva.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-install(FILES docs/library.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES examples/cpp/combine.cpp examples/cpp/CMakeLists.txt
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/example-cpp)
 
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The guide, the news and the docs it links to (docs/report.png included,
+# so that the installed README shows the page).
+install(FILES README.md NEWS.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+file(GLOB KOLVA_DOCS CONFIGURE_DEPENDS docs/*.md docs/*.png)
+install(FILES ${KOLVA_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES examples/defdims examples/corr.txt examples/pvals.txt examples/results.expected
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
@@ -87,7 +90,6 @@ endif()
 # .deb where Debian's R looks (/usr/lib/R/site-library).
 if(TARGET kolva_r)
   install(DIRECTORY ${CMAKE_BINARY_DIR}/R/kolva DESTINATION lib/R/site-library USE_SOURCE_PERMISSIONS)
-  install(FILES docs/r.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", ${KOLVA_R_DEB_DEPENDS}")
 endif()
 include(CPack)
