@@ -84,54 +84,31 @@ void open_files(Channels& ch, Control& c) {
 void write_header(Channels& ch, const Control& c) {
   using namespace lay;
   static constexpr LayoutElem layout[] = {
-      lit(" Kolva " KOLVA_VERSION ": combined p-values over correlated phenotypes"),
-      brk(),
-      lit(" built with: " KOLVA_BUILD_COMMAND),
-      brk(),
-      lit(" compiled as C++" KOLVA_CXX_STANDARD " with " KOLVA_CXX_FLAGS
-          " (no fused multiply-add)"),
+      // clang-format off
+      lit(" Kolva " KOLVA_VERSION ": combined p-values over correlated phenotypes"), brk(),
+      lit(" built with: " KOLVA_BUILD_COMMAND), brk(),
+      lit(" compiled as C++" KOLVA_CXX_STANDARD " with " KOLVA_CXX_FLAGS " (no fused multiply-add)"),
       brk(),
       brk(),
-      lit(" max n phenotypes "),
-      I(4),
-      lit(" max n genetic variants "),
-      I(9),
-      brk(),
-      brk(),
-      brk(),
-      brk(),
-      lit(" cor matrix file =       "),
-      A(15),
-      brk(),
-      lit(" p value file =          "),
-      A(15),
-      brk(),
-      lit(" output file =           "),
-      A(15),
-      brk(),
-      lit(" format cor matrix =     "),
-      A(3),
-      brk(),
-      brk(),
-      brk(),
-      lit(" number of phenotypes =  "),
-      I(3),
-      brk(),
-      lit(" number of snps =        "),
-      I(7),
-      brk(),
+      lit(" max n phenotypes "), I(4), lit(" max n genetic variants "), I(9), brk(),
+      brk(), brk(), brk(),
+      lit(" cor matrix file =       "), A(15), brk(),
+      lit(" p value file =          "), A(15), brk(),
+      lit(" output file =           "), A(15), brk(),
+      lit(" format cor matrix =     "), A(3), brk(),
+      brk(), brk(),
+      lit(" number of phenotypes =  "), I(3), brk(),
+      lit(" number of snps =        "), I(7), brk(),
+      // clang-format on
       brk(),
       lit(" Eigenvalues of cor matrix:"),
   };
   const LayoutValue values[] = {
-      std::int32_t{maxnvara},
-      std::int32_t{1},
-      Control::text(c.corr, 25),
-      Control::text(c.pval, 25),
-      Control::text(c.result, 25),
-      Control::text(c.code, 3),
-      c.nvara,
-      c.nsnp,
+      // clang-format off
+      std::int32_t{maxnvara}, std::int32_t{1},
+      Control::text(c.corr, 25), Control::text(c.pval, 25), Control::text(c.result, 25),
+      Control::text(c.code, 3), c.nvara, c.nsnp,
+      // clang-format on
   };
   ch.write_layout(kLogUnit, layout, values);
 }

@@ -37,11 +37,9 @@ std::string expo(int w, int d, double x) {
 }
 
 TEST(TextField, AlignsRightOrCutsLeft) {
-  struct Case {
-    int w;
-    const char* text;
-    const char* want;
-  };
+  // clang-format off
+  struct Case { int w; const char* text; const char* want; };
+  // clang-format on
   const Case cases[] = {
       {5, "chr1", " chr1"},
       {4, "chr1", "chr1"},
@@ -55,55 +53,37 @@ TEST(TextField, AlignsRightOrCutsLeft) {
 }
 
 TEST(IntegerField, DigitsSignAndOverflow) {
-  struct Case {
-    int w;
-    std::int32_t v;
-    const char* want;
-  };
+  // clang-format off
+  struct Case { int w; std::int32_t v; const char* want; };
   const Case cases[] = {
-      {3, 7, "  7"},
-      {3, -5, " -5"},
-      {3, 999, "999"},
-      {3, 1000, "***"},
-      {3, -100, "***"},
-      {3, 0, "  0"},
-      {7, 10000000, "*******"},
-      {7, -999999, "-999999"},
-      {11, INT32_MIN, "-2147483648"},
-      {11, INT32_MAX, " 2147483647"},
-      {1, -1, "*"},
-      {1, 9, "9"},
+      {3, 7, "  7"},       {3, -5, " -5"},        {3, 999, "999"},
+      {3, 1000, "***"},    {3, -100, "***"},      {3, 0, "  0"},
+      {7, 10000000, "*******"}, {7, -999999, "-999999"},
+      {11, INT32_MIN, "-2147483648"}, {11, INT32_MAX, " 2147483647"},
+      {1, -1, "*"},        {1, 9, "9"},
+      // clang-format on
   };
   for (const Case& c : cases)
     EXPECT_EQ(field(c.w, [&](char* p) { put_int(p, c.w, c.v); }), c.want) << c.v;
 }
 
-struct RealCase {
-  int w;
-  int d;
-  double x;
-  const char* want;
-};
+// clang-format off
+struct RealCase { int w; int d; double x; const char* want; };
+// clang-format on
 
 TEST(FixedField, FormsRoundingAndOverflow) {
   const RealCase cases[] = {
       // width 8, 4 decimals
-      {8, 4, 2.5, "  2.5000"},
-      {8, 4, 0.5, "  0.5000"},
-      {8, 4, 0.0, "  0.0000"},
-      {8, 4, -0.0, " -0.0000"},
-      {8, 4, 123.45678, "123.4568"},
-      {8, 4, -12.3456, "-12.3456"},
-      {8, 4, 9.99999, " 10.0000"},
-      {8, 4, 1000.0, "********"},
-      {8, 4, -100.0, "********"},
-      {8, 4, 999.99995, "********"},
-      {8, 4, 999.99994, "999.9999"},
-      {8, 4, -0.00001, " -0.0000"},
-      {8, 4, kMax, "********"},
-      {5, 2, 100.0, "*****"},
-      {8, 4, kTiny, "  0.0000"},
-      {8, 4, -kTiny, " -0.0000"},
+      // clang-format off
+      {8, 4, 2.5, "  2.5000"},     {8, 4, 0.5, "  0.5000"},
+      {8, 4, 0.0, "  0.0000"},     {8, 4, -0.0, " -0.0000"},
+      {8, 4, 123.45678, "123.4568"}, {8, 4, -12.3456, "-12.3456"},
+      {8, 4, 9.99999, " 10.0000"},  {8, 4, 1000.0, "********"},
+      {8, 4, -100.0, "********"},   {8, 4, 999.99995, "********"},
+      {8, 4, 999.99994, "999.9999"}, {8, 4, -0.00001, " -0.0000"},
+      {8, 4, kMax, "********"},    {5, 2, 100.0, "*****"},
+      {8, 4, kTiny, "  0.0000"},   {8, 4, -kTiny, " -0.0000"},
+      // clang-format on
       // ties go to even on the exact binary value
       {8, 4, 0.03125, "  0.0312"},
       {8, 4, 0.09375, "  0.0938"},
@@ -120,11 +100,10 @@ TEST(FixedField, FormsRoundingAndOverflow) {
       {6, 3, -0.5, "-0.500"},
       {3, 3, 0.5, "***"},
       // no decimals: the point stays
-      {4, 0, 2.5, "  2."},
-      {4, 0, 3.5, "  4."},
-      {1, 0, 0.4, "."},
-      {2, 0, -0.4, "-."},
-      {3, 0, 999.0, "***"},
+      // clang-format off
+      {4, 0, 2.5, "  2."},         {4, 0, 3.5, "  4."},         {1, 0, 0.4, "."},
+      {2, 0, -0.4, "-."},          {3, 0, 999.0, "***"},
+      // clang-format on
       // wider fields and more digits
       {23, 20, 0.1, " 0.10000000000000000555"},
       {30, 1, 1e22, "     10000000000000000000000.0"},
@@ -175,12 +154,9 @@ TEST(ExponentField, FormsCarriesAndThreeDigitExponents) {
 }
 
 TEST(RealFields, InfinityAndNaNByWidth) {
-  struct Case {
-    int w;
-    const char* nan;
-    const char* pinf;
-    const char* ninf;
-  };
+  // clang-format off
+  struct Case { int w; const char* nan; const char* pinf; const char* ninf; };
+  // clang-format on
   const Case cases[] = {
       {1, "*", "*", "*"},
       {2, "**", "**", "**"},
@@ -227,10 +203,9 @@ TEST(RealFields, OutOfRangeArgumentsStayInsideTheField) {
 }
 
 TEST(FreeForm, RecordLayout) {
-  struct Case {
-    std::vector<FreeItem> items;
-    std::string want;
-  };
+  // clang-format off
+  struct Case { std::vector<FreeItem> items; std::string want; };
+  // clang-format on
   const std::vector<Case> cases = {
       {{" starting "}, "  starting "},
       {{" SNP ", 10000, 250000}, "  SNP        10000      250000"},

@@ -93,55 +93,27 @@ const double NaN = std::numeric_limits<double>::quiet_NaN();
 
 TEST(FreeForm, Separators) {
   run_reals({
-      {"1 2 3", {1, 2, 3}, OK},
-      {"1,,2", {1, U, 2}, OK},
-      {"1 , 2", {1, 2}, OK},
-      {"1,\n,2", {1, U, 2}, OK},
-      {"1\n,2", {1, 2}, OK},
-      {"1\n;2", {1, U, 2}, OK},
-      {"1;\n,2", {1, U, 2}, OK},
-      {"1;2", {1, 2}, OK},
-      {"1;;2", {1, U, 2}, OK},
-      {"1\n,\n,2", {1, 2}, OK},
-      {"1\n, ,2", {1, U, 2}, OK},
-      {"1,\n,\n,2", {1, U, U, 2}, OK},
-      {"1 ,\n 2", {1, 2}, OK},
-      {",2", {U, 2}, OK},
-      {";2", {U, 2}, OK},
-      {"\n,2", {2}, OK},
-      {"\n;2", {U, 2}, OK},
-      {"\r\n ,2", {2}, OK},
-      {"\r,2", {2}, OK},
-      {"1\r2\r\n3\n4", {1, 2, 3, 4}, OK},
-      {"1\t2 \t,\t3", {1, 2, 3}, OK},
-      {"\n\n 1\n\n\n2", {1, 2}, OK},
-      {",", {U, U}, END},
-      {"", {U}, END},
-      {" \t ", {U}, END},
-      {"0.1 0.2", {0.1, 0.2, U}, END},
-      {"0.1 0.2 0.3 0.4", {0.1, 0.2, 0.3}, OK},
+      // clang-format off
+      {"1 2 3", {1, 2, 3}, OK}, {"1,,2", {1, U, 2}, OK}, {"1 , 2", {1, 2}, OK},
+      {"1,\n,2", {1, U, 2}, OK}, {"1\n,2", {1, 2}, OK}, {"1\n;2", {1, U, 2}, OK},
+      {"1;\n,2", {1, U, 2}, OK}, {"1;2", {1, 2}, OK}, {"1;;2", {1, U, 2}, OK},
+      {"1\n,\n,2", {1, 2}, OK}, {"1\n, ,2", {1, U, 2}, OK}, {"1,\n,\n,2", {1, U, U, 2}, OK},
+      {"1 ,\n 2", {1, 2}, OK}, {",2", {U, 2}, OK}, {";2", {U, 2}, OK}, {"\n,2", {2}, OK},
+      {"\n;2", {U, 2}, OK}, {"\r\n ,2", {2}, OK}, {"\r,2", {2}, OK},
+      {"1\r2\r\n3\n4", {1, 2, 3, 4}, OK}, {"1\t2 \t,\t3", {1, 2, 3}, OK},
+      {"\n\n 1\n\n\n2", {1, 2}, OK}, {",", {U, U}, END}, {"", {U}, END}, {" \t ", {U}, END},
+      {"0.1 0.2", {0.1, 0.2, U}, END}, {"0.1 0.2 0.3 0.4", {0.1, 0.2, 0.3}, OK},
       {"1 2 junk", {1, 2}, OK},
       // The terminator.
-      {"0.5/", {0.5, U, U}, OK},
-      {"3 /", {3, U}, OK},
-      {"/ 1", {U, U}, OK},
-      {"1,/", {1, U, U}, OK},
-      {"1\n/ x", {1, U}, OK},
+      {"0.5/", {0.5, U, U}, OK}, {"3 /", {3, U}, OK}, {"/ 1", {U, U}, OK},
+      {"1,/", {1, U, U}, OK}, {"1\n/ x", {1, U}, OK},
       // Repeat counts.
-      {"2*7", {7, 7}, OK},
-      {"3*7", {7, 7}, OK},
-      {"1 2*3", {1, 3, 3}, OK},
-      {"3* 5", {U, U, U, 5}, OK},
-      {"3*", {U, U, U}, OK},
-      {"2*,5", {U, U, 5}, OK},
-      {"2*/", {U, U, U}, OK},
-      {"3*-5", {-5, -5, -5}, OK},
-      {"200000000*1.5", {1.5, 1.5}, OK},
-      {"1 -3*5", {1, U}, ERR},
-      {"0*1", {U}, ERR},
-      {"300000000*1", {U}, ERR},
-      {"99999999999999999999999999*1", {U}, ERR},
-      {"2*3*5", {U, U}, ERR},
+      {"2*7", {7, 7}, OK}, {"3*7", {7, 7}, OK}, {"1 2*3", {1, 3, 3}, OK},
+      {"3* 5", {U, U, U, 5}, OK}, {"3*", {U, U, U}, OK}, {"2*,5", {U, U, 5}, OK},
+      {"2*/", {U, U, U}, OK}, {"3*-5", {-5, -5, -5}, OK}, {"200000000*1.5", {1.5, 1.5}, OK},
+      {"1 -3*5", {1, U}, ERR}, {"0*1", {U}, ERR}, {"300000000*1", {U}, ERR},
+      {"99999999999999999999999999*1", {U}, ERR}, {"2*3*5", {U, U}, ERR},
+      // clang-format on
       {"1 x 2", {1, kSkip, U}, ERR},
   });
   // 1000 characters, as a line text of a variant line.
@@ -173,20 +145,12 @@ TEST(FreeForm, RealTokens) {
       {"2.5E ", {U}, ERR},
       {"2.5e+,", {U}, ERR},
       {"2.5E", {U}, ERR},  // the text's end is a line end
-      {"1 .", {1, U}, ERR},
-      {"-.", {U}, ERR},
-      {"- 1", {U}, ERR},
-      {"0.5abc", {U}, ERR},
-      {"1.2.3", {U}, ERR},
-      {"0x10", {U}, ERR},
-      {"T", {U}, ERR},
-      {"1e5.3", {U}, ERR},
-      {"1.5*3", {U}, ERR},
-      {"infin", {U}, ERR},
-      {"infx", {U}, ERR},
-      {"nanx", {U}, ERR},
-      {"nan(1 2)", {U}, ERR},
-      {"1 N", {1, U}, ERR},
+                           // clang-format off
+      {"1 .", {1, U}, ERR}, {"-.", {U}, ERR}, {"- 1", {U}, ERR}, {"0.5abc", {U}, ERR},
+      {"1.2.3", {U}, ERR}, {"0x10", {U}, ERR}, {"T", {U}, ERR}, {"1e5.3", {U}, ERR},
+      {"1.5*3", {U}, ERR}, {"infin", {U}, ERR}, {"infx", {U}, ERR}, {"nanx", {U}, ERR},
+      {"nan(1 2)", {U}, ERR}, {"1 N", {1, U}, ERR},
+                           // clang-format on
   });
 }
 
@@ -229,13 +193,11 @@ TEST(FreeForm, RoundingTiesAndLongTokens) {
       {one_half + "e-53", 1.0},
       {one_half + z900 + "1e-954", one_up},
       {one_half.substr(0, one_half.size() - 1) + "4" + n900 + "e-953", 1.0},
-      {three_half + "e-53", std::nextafter(one_up, 2.0)},
-      {tiny + "e-1075", 0.0},
-      {"-" + tiny + "e-1075", -0.0},
-      {tiny + z900 + "1e-1976", from_bits(1)},
-      {huge, kInf},
-      {below_huge + "." + n900, max},
-      {"0." + std::string(1000000, '0') + "1", 0.0},
+      // clang-format off
+      {three_half + "e-53", std::nextafter(one_up, 2.0)}, {tiny + "e-1075", 0.0},
+      {"-" + tiny + "e-1075", -0.0}, {tiny + z900 + "1e-1976", from_bits(1)}, {huge, kInf},
+      {below_huge + "." + n900, max}, {"0." + std::string(1000000, '0') + "1", 0.0},
+      // clang-format on
       {"1" + std::string(1000000, '0') + ".e-1000000", 1.0},
       {"1." + std::string(1000000, '0') + "1", 1.0},
       {"1" + std::string(1000000, '0'), kInf},
@@ -258,19 +220,13 @@ TEST(FreeForm, Integers) {
       {"3 1000", {3, 1000}, OK},
       {" 3 ,  1000 , 7", {3, 1000}, OK},
       {"2147483647 -2147483648 +5 -0", {2147483647, INT32_MIN, 5, 0}, OK},
-      {"1,,2 3*-5", {1, 9, 2, -5, -5, -5}, OK},
-      {"2*7 /", {7, 7, 9}, OK},
-      {"2147483648", {9}, ERR},
-      {"1 -2147483649", {1, 9}, ERR},
-      {"99999999999999999999999", {9}, ERR},
-      {"3.0", {9}, ERR},
-      {"3e2", {9}, ERR},
-      {"+ 3", {9}, ERR},
-      {"x1", {9}, ERR},
-      {"-3*5", {9}, ERR},
-      {"0*5", {9}, ERR},
-      {"3 x", {3, 9}, ERR},
-      {"3", {3, 9}, END},
+      // clang-format off
+      {"1,,2 3*-5", {1, 9, 2, -5, -5, -5}, OK}, {"2*7 /", {7, 7, 9}, OK},
+      {"2147483648", {9}, ERR}, {"1 -2147483649", {1, 9}, ERR},
+      {"99999999999999999999999", {9}, ERR}, {"3.0", {9}, ERR}, {"3e2", {9}, ERR},
+      {"+ 3", {9}, ERR}, {"x1", {9}, ERR}, {"-3*5", {9}, ERR}, {"0*5", {9}, ERR},
+      {"3 x", {3, 9}, ERR}, {"3", {3, 9}, END},
+      // clang-format on
   };
   for (const Case& c : cases) {
     MemorySource mem(c.text);
@@ -283,23 +239,14 @@ TEST(FreeForm, Integers) {
 
 TEST(FreeForm, MissingValueMarkers) {
   const Markers m = Markers::missing;
-  run_reals({{"0.5 NA 0.3", {0.5, -9, 0.3}, OK},
-             {"2*NA 1", {-9, -9, 1}, OK},
-             {"na N n nan NaN nA", {-9, -9, -9, -9, -9, -9}, OK},
-             {"NA/", {-9, U}, OK},
-             {"NA,,1", {-9, U, 1}, OK},
-             {"1e999 -1e-400 2*", {kInf, -0.0, U}, OK},
-             {"0*NA", {U}, ERR},
-             {"inf", {U}, ERR},
-             {"-Infinity", {U}, ERR},
-             {"none", {U}, ERR},
-             {"-nan", {U}, ERR},
-             {"+N", {U}, ERR},
-             {"0.5NA", {U}, ERR},
-             {"nan(1)", {U}, ERR},
-             {"NAN1", {U}, ERR},
-             {"0.1 NA*2", {0.1, U}, ERR},
-             {"0.1 0.5x", {0.1, U}, ERR},
+  // clang-format off
+  run_reals({{"0.5 NA 0.3", {0.5, -9, 0.3}, OK}, {"2*NA 1", {-9, -9, 1}, OK},
+             {"na N n nan NaN nA", {-9, -9, -9, -9, -9, -9}, OK}, {"NA/", {-9, U}, OK},
+             {"NA,,1", {-9, U, 1}, OK}, {"1e999 -1e-400 2*", {kInf, -0.0, U}, OK},
+             {"0*NA", {U}, ERR}, {"inf", {U}, ERR}, {"-Infinity", {U}, ERR}, {"none", {U}, ERR},
+             {"-nan", {U}, ERR}, {"+N", {U}, ERR}, {"0.5NA", {U}, ERR}, {"nan(1)", {U}, ERR},
+             {"NAN1", {U}, ERR}, {"0.1 NA*2", {0.1, U}, ERR}, {"0.1 0.5x", {0.1, U}, ERR},
+             // clang-format on
              {"0.1 i", {0.1, U}, ERR}},
             m);
 }
@@ -312,23 +259,12 @@ TEST(FreeForm, EndOfFileWithinToken) {
     Outcome outcome;
     Markers markers = Markers::none;
   } cases[] = {
-      {"1 -", END},
-      {"1 +", END},
-      {"1 1e", END},
-      {"1 1e-", END},
-      {"1 1.5+", END},
-      {"1 3*", END},
-      {"1 3*-", END},
-      {"1 in", END},
-      {"1 infin", END},
-      {"1 -na", END},
-      {"1 nan(12", END},
-      {"1 .", ERR},
-      {"1 2.5", OK},
-      {"1 inf", OK},
-      {"1 nan(1)", OK},
-      {"1 i", END, Markers::missing},
-      {"1 in", ERR, Markers::missing},
+      // clang-format off
+      {"1 -", END}, {"1 +", END}, {"1 1e", END}, {"1 1e-", END}, {"1 1.5+", END}, {"1 3*", END},
+      {"1 3*-", END}, {"1 in", END}, {"1 infin", END}, {"1 -na", END}, {"1 nan(12", END},
+      {"1 .", ERR}, {"1 2.5", OK}, {"1 inf", OK}, {"1 nan(1)", OK},
+      {"1 i", END, Markers::missing}, {"1 in", ERR, Markers::missing},
+      // clang-format on
       {"1 NA", OK, Markers::missing},
   };
   for (const Case& c : cases) {
@@ -352,12 +288,11 @@ TEST(FreeForm, FilePositionAfterRead) {
     Outcome outcome;
     const char* next;  // the next line's first three characters
   } cases[] = {
-      {"3\n1000\nnxt\n", {3, 1000}, OK, "nxt"},
-      {"3\r\n1000\r\nnxt\r\n", {3, 1000}, OK, "nxt"},
-      {" 3 ,  1000 , 7\nnxt", {3, 1000}, OK, "nxt"},
-      {"3 /\nnxt", {3, 0}, OK, "nxt"},
-      {"/\nnxt", {0, 0}, OK, "nxt"},
-      {"2*7 8\nnxt", {7, 7}, OK, "nxt"},
+      // clang-format off
+      {"3\n1000\nnxt\n", {3, 1000}, OK, "nxt"}, {"3\r\n1000\r\nnxt\r\n", {3, 1000}, OK, "nxt"},
+      {" 3 ,  1000 , 7\nnxt", {3, 1000}, OK, "nxt"}, {"3 /\nnxt", {3, 0}, OK, "nxt"},
+      {"/\nnxt", {0, 0}, OK, "nxt"}, {"2*7 8\nnxt", {7, 7}, OK, "nxt"},
+      // clang-format on
       {"\n\n3,\n\n,\nnxt", {3, 0}, OK, "nxt"},
       // A carriage return alone does not end the skipped rest of a line.
       {"3\r1000\rnot\nnxt\n", {3, 1000}, OK, "nxt"},

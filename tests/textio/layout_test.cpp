@@ -46,10 +46,9 @@ Values reals(int n) {
 const Layout kTen = {group(10, 2), X(), F(8, 4)};
 
 TEST(Layout, GroupOfTenRecordLengths) {
-  struct Case {
-    int n;
-    std::vector<std::size_t> lengths;
-  };
+  // clang-format off
+  struct Case { int n; std::vector<std::size_t> lengths; };
+  // clang-format on
   const Case cases[] = {
       {0, {0}}, {1, {9}}, {10, {90}}, {11, {90, 9}}, {20, {90, 90}}, {25, {90, 90, 45}},
   };
@@ -66,12 +65,9 @@ TEST(Layout, GroupOfTenRecordLengths) {
 }
 
 TEST(Layout, WalkAndStoppingRule) {
-  struct Case {
-    const char* what;
-    Layout layout;
-    Values values;
-    std::string want;
-  };
+  // clang-format off
+  struct Case { const char* what; Layout layout; Values values; std::string want; };
+  // clang-format on
   const std::vector<Case> cases = {
       {"no values: one empty record", kTen, {}, "\r\n"},
       {"empty layout", {}, {}, "\r\n"},
@@ -139,30 +135,15 @@ TEST(Layout, WalkAndStoppingRule) {
 
 TEST(Layout, RunLogHeaderStyle) {
   const Layout header = {
-      lit(" max n phenotypes "),
-      I(4),
-      lit(" max n genetic variants "),
-      I(9),
-      brk(),
-      brk(),
-      brk(),
-      brk(),
-      lit(" cor matrix file =       "),
-      A(15),
-      brk(),
-      lit(" p value file =          "),
-      A(15),
-      brk(),
-      lit(" format cor matrix =     "),
-      A(3),
-      brk(),
-      lit(" number of phenotypes =  "),
-      I(3),
-      brk(),
-      lit(" number of snps =        "),
-      I(7),
-      brk(),
-      brk(),
+      // clang-format off
+      lit(" max n phenotypes "), I(4), lit(" max n genetic variants "), I(9), brk(),
+      brk(), brk(), brk(),
+      lit(" cor matrix file =       "), A(15), brk(),
+      lit(" p value file =          "), A(15), brk(),
+      lit(" format cor matrix =     "), A(3), brk(),
+      lit(" number of phenotypes =  "), I(3), brk(),
+      lit(" number of snps =        "), I(7), brk(), brk(),
+      // clang-format on
       lit(" Eigenvalues of cor matrix:"),
   };
   const Values values = {50, 1, "correlations_of_all_25.txt", "pv.txt", "low", 3, 10000000};
