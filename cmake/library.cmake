@@ -25,7 +25,7 @@ target_link_libraries(kolva_shared PRIVATE Threads::Threads)
 target_link_options(kolva_shared PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/libkolva.map)
 # Every symbol resolved at link time, except in the checked builds, whose
 # sanitizer runtimes the executables bring.
-if(NOT (KOLVA_SANITIZE OR KOLVA_TSAN OR KOLVA_FUZZ))
+if(NOT KOLVA_CHECKED_BUILD)
   target_link_options(kolva_shared PRIVATE -Wl,--no-undefined)
 endif()
 set_target_properties(kolva_shared PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/libkolva.map)
