@@ -1,7 +1,7 @@
 // Test hooks of the statistic: a batch or a single variant evaluated
 // against the phenotype correlations themselves, converted for that call
 // alone and without a reuse table. For tests and benchmarks; the program
-// and the library evaluate through an Statistic.
+// and the library evaluate through a Statistic.
 #pragma once
 
 #include "combine/combine.h"

@@ -5,7 +5,7 @@ from typing import List, Sequence
 import numpy as np
 from matplotlib.figure import Figure
 
-from .plots import COLOURS, _minus_log10
+from .plots import COLOURS, minus_log10
 
 TRAIT_COLOURS = ("#e69f00", "#009e73", "#cc79a7", "#56b4e9", "#d55e00", "#0072b2",
                  "#f0e442", "#999999")
@@ -40,11 +40,11 @@ def regional(out: str, title: str, pos: np.ndarray, p: np.ndarray, traits: np.nd
     mb = pos / 1e6
     for k, name in enumerate(names):
         colour = TRAIT_COLOURS[k % len(TRAIT_COLOURS)]
-        ax.plot(mb, _minus_log10(traits[:, k]), "o", ms=3, mew=0, alpha=0.35, color=colour,
+        ax.plot(mb, minus_log10(traits[:, k]), "o", ms=3, mew=0, alpha=0.35, color=colour,
                 label=f"{name} alone")
-    ax.plot(mb, _minus_log10(p), "o", ms=3.5, mew=0, color=COLOURS[0], label="combined")
+    ax.plot(mb, minus_log10(p), "o", ms=3.5, mew=0, color=COLOURS[0], label="combined")
     lead = pos == lead_pos
-    ax.plot(mb[lead], _minus_log10(p[lead]), "D", ms=7, color="#c0392b", label="lead")
+    ax.plot(mb[lead], minus_log10(p[lead]), "D", ms=7, color="#c0392b", label="lead")
     ax.axhline(-np.log10(threshold), color="#c0392b", ls="--", lw=0.8)
     ax.axvspan(span[0] / 1e6, span[1] / 1e6, color="0.92", lw=0, zorder=0)
     ax.set_xlabel("position (Mb)")

@@ -21,7 +21,7 @@ _QQ_CELLS = 1000
 _MANHATTAN_CELLS = (1200, 450)  # about one per pixel of the image
 
 
-def _minus_log10(p: np.ndarray) -> np.ndarray:
+def minus_log10(p: np.ndarray) -> np.ndarray:
     out = np.maximum(p, TINY)  # one new array, the rest in place
     np.log10(out, out=out)
     return np.negative(out, out=out)
@@ -38,8 +38,8 @@ def qq(out: str, sorted_p: np.ndarray, lam: Optional[float],
     n = len(sorted_p)
     quantile = null_quantile or (lambda u: u)
     if n:
-        obs = _minus_log10(sorted_p).astype(np.float32)  # float32: far below a pixel
-        exp = _minus_log10(quantile(np.arange(1, n + 1) / (n + 1))).astype(np.float32)
+        obs = minus_log10(sorted_p).astype(np.float32)  # float32: far below a pixel
+        exp = minus_log10(quantile(np.arange(1, n + 1) / (n + 1))).astype(np.float32)
         xb = (exp * np.float32(_QQ_CELLS / exp[0])).astype(np.int32)
         yb = (obs * np.float32(_QQ_CELLS / max(obs[0], exp[0]))).astype(np.int32)
         keep = np.concatenate(([True], (xb[1:] != xb[:-1]) | (yb[1:] != yb[:-1])))
@@ -47,14 +47,14 @@ def qq(out: str, sorted_p: np.ndarray, lam: Optional[float],
         # the null's quantiles, the band of the k-th smallest under that null.
         k = np.unique(np.geomspace(1, n, 300).round()).astype(np.int64)
         band = stats.beta.ppf([[0.975], [0.025]], k, n + 1 - k)
-        ax.fill_between(_minus_log10(quantile(k / (n + 1))), _minus_log10(quantile(band[0])),
-                        _minus_log10(quantile(band[1])), color="0.85", lw=0,
+        ax.fill_between(minus_log10(quantile(k / (n + 1))), minus_log10(quantile(band[0])),
+                        minus_log10(quantile(band[1])), color="0.85", lw=0,
                         label="95 % band under the " + ("method's null" if null_quantile
                                                         else "null"))
         ax.plot([0, exp[0]], [0, exp[0]], color="0.45", lw=0.8)
         if null_quantile:
             u = np.geomspace(1 / (n + 1), 1, 200)
-            ax.plot(_minus_log10(quantile(u)), _minus_log10(u), color="#c0392b", ls="--",
+            ax.plot(minus_log10(quantile(u)), minus_log10(u), color="#c0392b", ls="--",
                     lw=0.8, label="uniform p (the classic reference)")
         ax.plot(exp[keep], obs[keep], "o", ms=2.5, mew=0, color=COLOURS[0])
         ax.legend(loc="upper left", frameon=False, fontsize=8)
@@ -101,7 +101,7 @@ def _track(ax: Any, p: np.ndarray, codes: np.ndarray, pos: np.ndarray, chroms: C
             at += width[c] + gap
         # float32: far below a pixel
         x = offset.astype(np.float32)[codes] + pos.astype(np.float32)
-        y = _minus_log10(p).astype(np.float32)
+        y = minus_log10(p).astype(np.float32)
         top = max(top, float(y.max()) * 1.06)
         colour = (rank[codes] % 2).astype(np.uint8)
         # p > 0.01: one point in the middle of every occupied cell.

@@ -13,6 +13,9 @@ from .formats import MAX_PHENOTYPES, FormatError
 DEFDIMS = "defdims"
 NAMES = "phenotypes.txt"
 NAME_CHARS = 25  # kolva takes a file name from the first 25 characters of its line
+# The layout codes kolva reads as the whole matrix (defdims line 2, its first
+# three characters); anything else is the lower triangle.
+FULL_CODES = ("ful", "FUL", "Ful")
 # A number of the correlation file: kolva's real forms (an exponent letter
 # E, D or Q, or a sign alone before the exponent digits) and a repeat count r*.
 _NUMBER = re.compile(r"(?:(\d+)\*)?([+-]?(?:\d+\.?\d*|\.\d+))(?:[EeDdQq]?([+-]?\d+))?")
@@ -116,7 +119,7 @@ def read(folder: str) -> Run:
     n, variants, at = _counts(path, lines)
     if len(lines) < at + 4 or (len(lines) == at + 4 and lines[-1] == ""):
         raise FormatError(path, len(lines), "the control file ends before its five lines")
-    full = lines[at][:3].lower() == "ful"
+    full = lines[at][:3] in FULL_CODES
     pvals, corr = (os.path.join(folder, lines[at + k][:NAME_CHARS].rstrip(" ")) for k in (1, 2))
     names_path = os.path.join(folder, NAMES)
     has_names = os.path.exists(names_path)
