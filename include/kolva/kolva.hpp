@@ -9,10 +9,13 @@
 // program computes from the same numbers, on any number of threads.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -96,6 +99,8 @@ inline void check(int status) {
     case KOLVA_OK: return;
     case KOLVA_INVALID: throw std::invalid_argument(kolva_last_error());
     case KOLVA_NO_MEMORY: throw std::bad_alloc();
+    case KOLVA_IO_ERROR:
+      throw std::system_error(errno, std::generic_category(), kolva_last_error());
     default: throw std::runtime_error(kolva_last_error());
   }
 }
@@ -109,15 +114,17 @@ class Engine {
   // The full n x n matrix, entry (i, j) at data[i * row_stride + j *
   // col_stride] (1 <= n <= max_phenotypes). Throws std::invalid_argument
   // with a one-line message when it is not square, has no or too many
-  // phenotypes, holds an entry that is not finite, or is not exactly
-  // symmetric.
+  // phenotypes, holds an entry that is not finite, is not exactly
+  // symmetric, or (unless as_given) holds an entry outside [-1, 1] or a
+  // diagonal entry other than 1.
   Engine(const double* data, std::int64_t rows, std::int64_t cols, std::int64_t row_stride,
-         std::int64_t col_stride) {
+         std::int64_t col_stride, bool as_given = false) {
     const kolva_matrix m{data, rows, cols, row_stride, col_stride};
-    detail::check(kolva_engine_create(&m, &e_));
+    detail::check(kolva_engine_create_ex(&m, as_given ? unsigned{KOLVA_AS_GIVEN} : 0u, &e_));
   }
   // A row-major n x n matrix (symmetric, so column-major as well).
-  Engine(const std::vector<double>& matrix, int n) : Engine(sized(matrix, n), n, n, n, 1) {}
+  Engine(const std::vector<double>& matrix, int n, bool as_given = false)
+      : Engine(sized(matrix, n), n, n, n, 1, as_given) {}
   Engine(Engine&& o) noexcept : e_(std::exchange(o.e_, nullptr)) {}
   Engine& operator=(Engine&& o) noexcept {
     std::swap(e_, o.e_);
@@ -135,8 +142,9 @@ class Engine {
 
   // Combines every variant of p into out on `threads` threads (0: the
   // default, default_threads()). Throws std::invalid_argument when p does
-  // not have phenotypes() columns, out.p is null or threads < 0.
-  void combine(const PValues& p, const Results& out, int threads = 0) const {
+  // not have phenotypes() columns, out.p is null, threads < 0, or (unless
+  // as_given) a present p-value lies outside [0, 1].
+  void combine(const PValues& p, const Results& out, int threads = 0, bool as_given = false) const {
     const kolva_results r{out.p,
                           out.present,
                           out.j,
@@ -145,16 +153,17 @@ class Engine {
                           out.order,
                           out.order_row_stride,
                           out.order_col_stride};
-    detail::check(kolva_combine(e_, &p.c(), &r, threads));
+    detail::check(
+        kolva_combine_ex(e_, &p.c(), &r, threads, as_given ? unsigned{KOLVA_AS_GIVEN} : 0u));
   }
 
   // The combined p-values alone.
-  std::vector<double> combine(const PValues& p, int threads = 0) const {
+  std::vector<double> combine(const PValues& p, int threads = 0, bool as_given = false) const {
     std::vector<double> out(p.rows() > 0 ? static_cast<std::size_t>(p.rows()) : 0);
     double none;  // out.data() may be null
     Results r;
     r.p = out.empty() ? &none : out.data();
-    combine(p, r, threads);
+    combine(p, r, threads, as_given);
     return out;
   }
 
@@ -172,8 +181,74 @@ class Engine {
   kolva_engine* e_ = nullptr;
 };
 
-// The default thread count, as the kolva program takes it.
-inline int default_threads() { return kolva_default_threads(); }
+// The default thread count, as the kolva program takes it. Throws
+// std::invalid_argument when KOLVA_THREADS holds no count.
+inline int default_threads() {
+  const int n = kolva_default_threads();
+  if (n < 0) throw std::invalid_argument(kolva_last_error());
+  return n;
+}
+
+// A run folder as the kolva program reads it (kolva_run in kolva/kolva.h):
+// throws std::invalid_argument with "FILE:LINE: what" where the program
+// stops, std::system_error when a file cannot be read.
+class Run {
+ public:
+  explicit Run(const std::string& folder) { detail::check(kolva_run_read(folder.c_str(), &r_)); }
+  Run(Run&& o) noexcept : r_(std::exchange(o.r_, nullptr)) {}
+  Run& operator=(Run&& o) noexcept {
+    std::swap(r_, o.r_);
+    return *this;
+  }
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+  ~Run() { kolva_run_free(r_); }
+
+  int phenotypes() const { return r_->phenotypes; }
+  std::int64_t variants() const { return r_->variants; }
+  std::vector<std::string> names() const { return {r_->names, r_->names + r_->phenotypes}; }
+  // n x n, row-major, as the program uses it.
+  std::vector<double> corr() const {
+    return {r_->corr_matrix, r_->corr_matrix + r_->phenotypes * r_->phenotypes};
+  }
+  const kolva_run& c() const { return *r_; }
+
+ private:
+  kolva_run* r_ = nullptr;
+};
+
+// The lines of a p-value file as the kolva program reads them, a block at
+// a time (kolva_pvals_* in kolva/kolva.h).
+class PValueFile {
+ public:
+  // max_lines -1: every line; first_n: a longer line read for its first n
+  // values, as the program reads it, instead of refused.
+  PValueFile(const std::string& path, int phenotypes, std::int64_t max_lines = -1,
+             bool first_n = false)
+      : n_(phenotypes) {
+    detail::check(kolva_pvals_open(path.c_str(), phenotypes, max_lines,
+                                   first_n ? unsigned{KOLVA_FIRST_N} : 0u, &r_));
+  }
+  PValueFile(const PValueFile&) = delete;
+  PValueFile& operator=(const PValueFile&) = delete;
+  ~PValueFile() { kolva_pvals_close(r_); }
+
+  // Up to `lines` further lines into the caller's arrays (chrom and id may
+  // be null; p holds lines x phenotypes, NaN where missing); returns how
+  // many, fewer only at the end. Throws at a line the program stops at,
+  // after the lines before it were read (a next call throws the same).
+  std::int64_t read(std::int64_t lines, char* chrom, char* id, double* p) {
+    std::int64_t got = 0;
+    const int status = kolva_pvals_read(r_, lines, chrom, id, p, &got);
+    if (got == 0) detail::check(status);  // else the next call reports it
+    return got;
+  }
+  int phenotypes() const { return n_; }
+
+ private:
+  kolva_pvals* r_ = nullptr;
+  int n_;
+};
 
 // The library's version.
 inline const char* version() { return kolva_version(); }

@@ -1,15 +1,15 @@
-// The C interface (kolva/kolva.h): arguments checked, each failure named
-// in one line of text, nothing thrown across.
-#include <charconv>
+// The C interface (kolva/kolva.h) of the engine: arguments checked, each
+// failure named in one line of text, nothing thrown across.
 #include <cmath>
 #include <memory>
-#include <new>
-#include <stdexcept>
 #include <string>
 
 #include "api/rows.h"
+#include "api/status.h"
 #include "combine/statistic.h"
+#include "common/chrom.h"
 #include "common/cpus.h"
+#include "common/formats.h"
 #include "kolva/kolva.h"
 
 struct kolva_engine {
@@ -19,47 +19,20 @@ struct kolva_engine {
 
 namespace {
 
+using kolva::api::cell;
+using kolva::api::guarded;
+using kolva::api::Invalid;
+using kolva::api::num;
+
 static_assert(KOLVA_MAX_PHENOTYPES == kolva::maxnvara);
 static_assert(KOLVA_MISSING == kolva::kMissing);
 
-thread_local std::string last_error;
-
-// A failure the caller can mend: its message, for KOLVA_INVALID.
-struct Invalid : std::invalid_argument {
-  using std::invalid_argument::invalid_argument;
-};
-
-std::string num(double x) {
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, x);
-  return std::string(buf, r.ptr);
-}
-
-std::string num(std::int64_t x) { return std::to_string(x); }
-
-// Runs f, turning what it throws into a status and a message.
-template <class F>
-int guarded(F f) {
-  try {
-    f();
-    return KOLVA_OK;
-  } catch (const Invalid& e) {
-    last_error = e.what();
-    return KOLVA_INVALID;
-  } catch (const std::bad_alloc&) {
-    last_error = "out of memory";
-    return KOLVA_NO_MEMORY;
-  } catch (const std::exception& e) {
-    last_error = e.what();
-    return KOLVA_FAILED;
-  } catch (...) {
-    last_error = "unknown failure";
-    return KOLVA_FAILED;
-  }
+void check_flags(unsigned flags) {
+  if (flags & ~unsigned{KOLVA_AS_GIVEN}) throw Invalid("unknown flags " + num(std::int64_t{flags}));
 }
 
 // The matrix checked, into k (column-major, leading dimension kLd).
-int checked_matrix(const kolva_matrix* m, double* k) {
+int checked_matrix(const kolva_matrix* m, bool as_given, double* k) {
   if (!m || !m->data) throw Invalid("correlation matrix: none given");
   if (m->rows != m->cols)
     throw Invalid("correlation matrix is not square: " + num(m->rows) + " rows, " + num(m->cols) +
@@ -70,30 +43,39 @@ int checked_matrix(const kolva_matrix* m, double* k) {
                   num(std::int64_t{kolva::maxnvara}) + " are allowed");
   const int n = static_cast<int>(m->rows);
   auto at = [m](int i, int j) { return m->data[i * m->row_stride + j * m->col_stride]; };
-  auto where = [](int i, int j) {
-    return "row " + std::to_string(i + 1) + ", column " + std::to_string(j + 1);
-  };
   for (int j = 0; j < n; ++j)
     for (int i = 0; i < n; ++i) {
       const double x = at(i, j);
       if (!std::isfinite(x))
-        throw Invalid("correlation matrix: entry at " + where(i, j) + " is not finite (" + num(x) +
-                      ")");
+        throw Invalid("correlation matrix: entry at " + cell(i + 1, j + 1) + " is not finite (" +
+                      num(x) + ")");
       k[j * kolva::kLd + i] = x;
     }
   for (int j = 0; j < n; ++j)
     for (int i = j + 1; i < n; ++i)
       if (at(i, j) != at(j, i))
-        throw Invalid("correlation matrix is not symmetric: " + where(j, i) + " holds " +
-                      num(at(j, i)) + " but " + where(i, j) + " holds " + num(at(i, j)));
+        throw Invalid("correlation matrix is not symmetric: " + cell(j + 1, i + 1) + " holds " +
+                      num(at(j, i)) + " but " + cell(i + 1, j + 1) + " holds " + num(at(i, j)));
+  if (as_given) return n;
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) {
+      const double x = at(i, j);
+      if (i == j && x != 1.0)
+        throw Invalid("correlation matrix: entry at " + cell(i + 1, j + 1) + " is " + num(x) +
+                      "; a correlation matrix has 1 on its diagonal");
+      if (x < -1.0 || x > 1.0)
+        throw Invalid("correlation matrix: entry at " + cell(i + 1, j + 1) + " is " + num(x) +
+                      "; a correlation lies in [-1, 1]");
+    }
   return n;
 }
 
 void check_combine(const kolva_engine* engine, const kolva_pvalues* p, const kolva_results* out,
-                   int threads) {
+                   int threads, unsigned flags) {
   if (!engine) throw Invalid("no engine given");
   if (!p) throw Invalid("p-values: none given");
   if (!out || !out->p) throw Invalid("results: no array for the combined p-values");
+  check_flags(flags);
   const int n = engine->engine->nvara();
   if (p->cols != n)
     throw Invalid("p-values have " + num(p->cols) + " columns but the correlation matrix has " +
@@ -113,16 +95,29 @@ void check_combine(const kolva_engine* engine, const kolva_pvalues* p, const kol
     if (!p->columns[c]) throw Invalid("p-values: no data for column " + std::to_string(c + 1));
 }
 
+// The threads of a call: the one rule (common/cpus.h).
+int threads_of(int given) {
+  kolva::ThreadChoice t = kolva::threads_for(given);
+  if (!t.problem.empty()) throw Invalid(t.problem);
+  return t.threads;
+}
+
+// A value as the caller gave it: a float shown as a float.
+std::string given_value(double x, int element) {
+  return element == KOLVA_FLOAT ? kolva::api::num_float(static_cast<float>(x)) : num(x);
+}
+
 }  // namespace
 
 extern "C" {
 
-int kolva_engine_create(const kolva_matrix* corr, kolva_engine** engine) {
+int kolva_engine_create_ex(const kolva_matrix* corr, unsigned flags, kolva_engine** engine) {
   if (engine) *engine = nullptr;
   return guarded([&] {
     if (!engine) throw Invalid("no place given for the engine");
+    check_flags(flags);
     auto k = std::make_unique<double[]>(kolva::kLd * kolva::kLd);
-    const int n = checked_matrix(corr, k.get());
+    const int n = checked_matrix(corr, flags & KOLVA_AS_GIVEN, k.get());
     auto made = std::make_unique<kolva_engine>();
     made->engine = std::make_unique<kolva::Statistic>(k.get(), n);
     // M of the whole matrix: a variant with every p-value present, in
@@ -140,6 +135,10 @@ int kolva_engine_create(const kolva_matrix* corr, kolva_engine** engine) {
   });
 }
 
+int kolva_engine_create(const kolva_matrix* corr, kolva_engine** engine) {
+  return kolva_engine_create_ex(corr, 0, engine);
+}
+
 void kolva_engine_free(kolva_engine* engine) { delete engine; }
 
 int kolva_engine_phenotypes(const kolva_engine* engine) {
@@ -150,20 +149,43 @@ double kolva_effective_tests(const kolva_engine* engine) {
   return engine ? engine->effective_tests : std::nan("");
 }
 
-int kolva_combine(const kolva_engine* engine, const kolva_pvalues* pvalues,
-                  const kolva_results* results, int threads) {
+int kolva_combine_ex(const kolva_engine* engine, const kolva_pvalues* pvalues,
+                     const kolva_results* results, int threads, unsigned flags) {
   return guarded([&] {
-    check_combine(engine, pvalues, results, threads);
+    check_combine(engine, pvalues, results, threads, flags);
     if (pvalues->rows == 0) return;
-    kolva::api::combine_all(*engine->engine, *pvalues, *results,
-                            threads == 0 ? kolva::default_threads() : threads);
+    const bool check = !(flags & KOLVA_AS_GIVEN);
+    const kolva::api::BadValue bad =
+        kolva::api::combine_all(*engine->engine, *pvalues, *results, threads_of(threads), check);
+    if (bad.row >= 0)
+      throw Invalid("p-values: the value at " + cell(bad.row + 1, bad.col + 1) + " is " +
+                    given_value(bad.value, pvalues->element) +
+                    "; a p-value lies in [0, 1] (NaN or -9 for a missing one)");
   });
 }
 
-const char* kolva_last_error(void) { return last_error.c_str(); }
+int kolva_combine(const kolva_engine* engine, const kolva_pvalues* pvalues,
+                  const kolva_results* results, int threads) {
+  return kolva_combine_ex(engine, pvalues, results, threads, 0);
+}
 
-int kolva_default_threads(void) { return kolva::capped_threads(kolva::default_threads()); }
+const char* kolva_last_error(void) { return kolva::api::last_error().c_str(); }
+
+int kolva_default_threads(void) {
+  int n = -1;
+  kolva::api::guarded([&] { n = threads_of(0); });
+  return n;
+}
 
 const char* kolva_version(void) { return KOLVA_VERSION; }
+
+const char* kolva_chrom_name(int code) {
+  return code >= 1 && code <= kolva::kChromCodes ? kolva::kChromNames[code].data() : "";
+}
+
+int kolva_chrom_code(const char* field, std::int64_t length, int ssf) {
+  if (!field || length < 0) return 0;
+  return kolva::chrom_code(std::string_view(field, static_cast<std::size_t>(length)), ssf != 0);
+}
 
 }  // extern "C"

@@ -41,8 +41,11 @@ struct ByColumn {
 // The value as the engine takes it: NaN is missing, as -9 is.
 inline double engine_value(double x) { return x != x ? kMissing : x; }
 
-template <class Read>
-void combine_rows_with(const Statistic& e, Read read, const kolva_results& out, std::int64_t r0,
+// A value the checked interface takes: missing, or a p-value.
+inline bool acceptable(double x) { return x == kMissing || (x >= 0.0 && x <= 1.0); }
+
+template <bool check, class Read>
+bool combine_rows_with(const Statistic& e, Read read, const kolva_results& out, std::int64_t r0,
                        std::int64_t r1, RowWorkspace& w) {
   const int n = e.nvara();
   const double* v[kBatch];
@@ -56,7 +59,16 @@ void combine_rows_with(const Statistic& e, Read read, const kolva_results& out, 
   for (std::int64_t first = r0; first < r1; first += kBatch) {
     const int count = static_cast<int>(r1 - first < kBatch ? r1 - first : kBatch);
     for (int b = 0; b < count; ++b)
-      for (int c = 0; c < n; ++c) w.values[b][c] = engine_value(read(first + b, c));
+      for (int c = 0; c < n; ++c) {
+        const double x = engine_value(read(first + b, c));
+        if constexpr (check) {
+          if (!acceptable(x)) {
+            w.bad = {first + b, c, read(first + b, c)};
+            return false;
+          }
+        }
+        w.values[b][c] = x;
+      }
     e.evaluate(v, count, w.ws);
     for (int b = 0; b < count; ++b) {
       const BatchVariant& x = w.ws.var[b];
@@ -78,49 +90,66 @@ void combine_rows_with(const Statistic& e, Read read, const kolva_results& out, 
       }
     }
   }
+  return true;
+}
+
+template <class Read>
+bool rows_with(const Statistic& e, Read read, const kolva_results& out, std::int64_t r0,
+               std::int64_t r1, bool check, RowWorkspace& w) {
+  return check ? combine_rows_with<true>(e, read, out, r0, r1, w)
+               : combine_rows_with<false>(e, read, out, r0, r1, w);
 }
 
 }  // namespace
 
-void combine_rows(const Statistic& e, const kolva_pvalues& p, const kolva_results& out,
-                  std::int64_t r0, std::int64_t r1, RowWorkspace& ws) {
+bool combine_rows(const Statistic& e, const kolva_pvalues& p, const kolva_results& out,
+                  std::int64_t r0, std::int64_t r1, bool check, RowWorkspace& ws) {
   const bool dbl = p.element == KOLVA_DOUBLE;
   if (p.columns) {
     if (dbl)
-      combine_rows_with(e, ByColumn<double>{p.columns, p.column_strides}, out, r0, r1, ws);
-    else
-      combine_rows_with(e, ByColumn<float>{p.columns, p.column_strides}, out, r0, r1, ws);
-  } else if (dbl) {
-    const Strided<double> read{static_cast<const double*>(p.data), p.row_stride, p.col_stride};
-    combine_rows_with(e, read, out, r0, r1, ws);
-  } else {
-    const Strided<float> read{static_cast<const float*>(p.data), p.row_stride, p.col_stride};
-    combine_rows_with(e, read, out, r0, r1, ws);
+      return rows_with(e, ByColumn<double>{p.columns, p.column_strides}, out, r0, r1, check, ws);
+    return rows_with(e, ByColumn<float>{p.columns, p.column_strides}, out, r0, r1, check, ws);
   }
+  if (dbl) {
+    const Strided<double> read{static_cast<const double*>(p.data), p.row_stride, p.col_stride};
+    return rows_with(e, read, out, r0, r1, check, ws);
+  }
+  const Strided<float> read{static_cast<const float*>(p.data), p.row_stride, p.col_stride};
+  return rows_with(e, read, out, r0, r1, check, ws);
 }
 
-void combine_all(const Statistic& e, const kolva_pvalues& p, const kolva_results& out,
-                 int threads) {
+BadValue combine_all(const Statistic& e, const kolva_pvalues& p, const kolva_results& out,
+                     int threads, bool check) {
   const std::int64_t rows = p.rows;
   const std::int64_t takes = (rows + kRowsPerTake - 1) / kRowsPerTake;
-  int t = capped_threads(threads);
+  int t = threads < 1 ? 1 : threads > kMaxThreads ? kMaxThreads : threads;
   if (t > takes) t = static_cast<int>(takes < 1 ? 1 : takes);
   std::vector<std::unique_ptr<RowWorkspace>> ws;
   for (int i = 0; i < t; ++i) ws.push_back(std::make_unique<RowWorkspace>());
   if (t == 1) {
-    combine_rows(e, p, out, 0, rows, *ws[0]);
-    return;
+    combine_rows(e, p, out, 0, rows, check, *ws[0]);
+    return ws[0]->bad;
   }
 
   // Each thread takes the next kRowsPerTake rows until none are left. A
   // row's results do not depend on which thread evaluates it, nor on the
-  // rows beside it in its batch.
+  // rows beside it in its batch. Takes go out in row order, so once a bad
+  // value is found at row r, every take that starts at or before r has
+  // been handed out and is read up to r: the first bad value in row order
+  // is found whichever thread reads it, and takes past it are skipped.
   std::atomic<std::int64_t> next{0};
+  std::atomic<std::int64_t> first_bad{rows};
   auto work = [&](RowWorkspace& w) {
     for (;;) {
       const std::int64_t r0 = next.fetch_add(kRowsPerTake, std::memory_order_relaxed);
-      if (r0 >= rows) return;
-      combine_rows(e, p, out, r0, r0 + kRowsPerTake < rows ? r0 + kRowsPerTake : rows, w);
+      if (r0 >= rows || r0 > first_bad.load(std::memory_order_relaxed)) return;
+      const std::int64_t r1 = r0 + kRowsPerTake < rows ? r0 + kRowsPerTake : rows;
+      if (!combine_rows(e, p, out, r0, r1, check, w)) {
+        std::int64_t seen = first_bad.load(std::memory_order_relaxed);
+        while (w.bad.row < seen && !first_bad.compare_exchange_weak(seen, w.bad.row)) {
+        }
+        return;
+      }
     }
   };
   std::vector<std::thread> helpers;
@@ -131,6 +160,10 @@ void combine_all(const Statistic& e, const kolva_pvalues& p, const kolva_results
   }
   work(*ws[0]);
   for (auto& h : helpers) h.join();
+  BadValue bad;
+  for (const auto& w : ws)
+    if (w->bad.row >= 0 && (bad.row < 0 || w->bad.row < bad.row)) bad = w->bad;
+  return bad;
 }
 
 }  // namespace kolva::api

@@ -1,13 +1,16 @@
 // The run's limits and conventions, shared by every subsystem: how many
 // phenotypes a run may have, the shape of the work matrices, how many
 // variants are evaluated together, and the values that stand for "no
-// value". Header only; includes nothing.
+// value". Header only. The values every language sees are declared once,
+// in the library's public header; the names here are the engine's own.
 #pragma once
+
+#include "kolva/kolva.h"
 
 namespace kolva {
 
 // Phenotypes of a run at most (the control file's nvara).
-inline constexpr int maxnvara = 50;
+inline constexpr int maxnvara = KOLVA_MAX_PHENOTYPES;
 
 // Leading dimension of every phenotype-sized work matrix.
 inline constexpr int kLd = maxnvara;
@@ -17,7 +20,7 @@ inline constexpr int kBatch = 16;
 
 // A missing p-value, as read and as stored; also the combined p-value of
 // a variant with fewer than two present p-values.
-inline constexpr double kMissing = -9.0;
+inline constexpr double kMissing = KOLVA_MISSING;
 
 // The start of the minimum over the adjusted p-values (M / M(j)) * p(j):
 // above any p-value, so it stays the result only when no adjusted value is

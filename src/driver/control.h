@@ -28,7 +28,7 @@ struct Control {
   char pval[25];      // p-value file name
   char corr[25];      // correlation file name
   char result[25];    // result file name
-  bool lower = true;  // lower-triangle layout of the correlation file
+  bool lower = true;  // lower-triangle layout of the correlation file (from code)
 
   static std::string_view text(const char* s, int n) { return {s, static_cast<std::size_t>(n)}; }
 };
@@ -37,12 +37,13 @@ struct Control {
 // the run-log channel, then a stop with the same text (exit status 1).
 [[noreturn]] void fail(Channels& ch, std::string_view message);
 
-// Opens `defdims` on channel 3 and reads its five lines; checks nvara.
+// Opens `defdims` on channel 3 and reads its five lines (run_files.h);
+// checks nvara.
 Control read_control(Channels& ch);
 
 // Opens the run log, the correlation file, the p-value file and the result
 // file, and writes the run log's first record.
-void open_files(Channels& ch, Control& c);
+void open_files(Channels& ch, const Control& c);
 
 // The run-log header, its last record the heading of the eigenvalues.
 void write_header(Channels& ch, const Control& c);

@@ -109,6 +109,20 @@ void evaluate_lines(const Statistic& e, std::int32_t nsnp, LineBatch& b, LineWor
   }
 }
 
+void fail_variant(Channels& ch, ReadResult r, std::int32_t k) {
+  if (r.stage == ReadStage::line) {
+    if (r.outcome == Outcome::error) fail(ch, " error reading pval ");
+    fail(ch, " e-of-f reading pval ");
+  }
+  if (r.outcome == Outcome::error) {
+    ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
+    ch.stop("error reading input: p values ", 1);
+  }
+  ch.write_freeform(kLogUnit, {"e-of-f reading input pvalues "});
+  ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
+  ch.stop("error reading input: end-of-line ", 1);
+}
+
 void write_lines(Channels& ch, const LineBatch& b) {
   const std::string_view results(b.results), log(b.log), console(b.console);
   const std::span<const std::uint32_t> result_end(b.result_end);

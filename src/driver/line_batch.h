@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "combine/statistic.h"
+#include "driver/control.h"
 #include "driver/line_reader.h"
 #include "driver/variant.h"
 
@@ -110,6 +111,10 @@ void evaluate_lines(const Statistic& e, std::int32_t nsnp, LineBatch& b, LineWor
 // A long line may have grown b's text far beyond the bounds: that memory
 // goes back.
 void release_long(LineBatch& b, BatchBounds bounds);
+
+// Ends the run for variant line k that could not be read, with the run-log
+// records and stop message of the stage and outcome.
+[[noreturn]] void fail_variant(Channels& ch, ReadResult r, std::int32_t k);
 
 // Writes the records of b in line order, each variant's progress record,
 // then its fault records, then its result record; at the failing line the

@@ -21,7 +21,7 @@ Options bad(std::string problem) {
 
 Options parse_options(int argc, const char* const* argv, const char* env_threads, int cpus) {
   Options o;
-  bool given = false;
+  std::string_view given;
   for (int i = 1; i < argc; ++i) {
     const std::string_view a = argv[i];
     if (a == "--help" || a == "-h") {
@@ -32,27 +32,22 @@ Options parse_options(int argc, const char* const* argv, const char* env_threads
       o.action = Options::Action::version;
       return o;
     }
-    std::string_view value;
     if (a == "--threads") {
       if (i + 1 >= argc) return bad("option '--threads' needs a number");
-      value = argv[++i];
+      given = argv[++i];
     } else if (a.starts_with("--threads=")) {
-      value = a.substr(10);
+      given = a.substr(10);
     } else if (a.starts_with("-")) {
       return bad("unknown option '" + std::string(a) + "'");
     } else {
       return bad("unexpected argument '" + std::string(a) + "'");
     }
-    if (!parse_thread_count(value, o.threads))
-      return bad("option '--threads' needs a whole number of at least 1, not '" +
-                 std::string(value) + "'");
-    given = true;
+    // An empty value is not "none given".
+    if (given.empty()) return bad("option '--threads' needs a number");
   }
-  if (given) return o;
-  o.threads = cpus;
-  if (env_threads != nullptr && !parse_thread_count(env_threads, o.threads))
-    return bad(std::string("KOLVA_THREADS must be a whole number of at least 1, not '") +
-               env_threads + "'");
+  ThreadChoice t = choose_threads(given, "option '--threads'", env_threads, cpus);
+  if (!t.problem.empty()) return bad(std::move(t.problem));
+  o.threads = t.threads;
   return o;
 }
 
@@ -70,8 +65,8 @@ const char* usage_text() {
          "open), progress on standard output and the final message on standard error.\n"
          "\n"
          "Options:\n"
-         "  --threads N   evaluate on N threads (default: the environment's\n"
-         "                KOLVA_THREADS, else every CPU this process may use).\n"
+         "  --threads N   evaluate on N threads; 0 (the default): the environment's\n"
+         "                KOLVA_THREADS, else every CPU this process may use.\n"
          "                The output is the same for every N.\n"
          "  --help        print this text and exit\n"
          "  --version     print the version and exit\n"

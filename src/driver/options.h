@@ -16,9 +16,9 @@ struct Options {
   std::string problem;  // for bad_usage: what was wrong, one line
 };
 
-// Reads the arguments (argv[1 .. argc-1]). The thread count is --threads N
-// (or --threads=N) if given, else the environment's KOLVA_THREADS
-// (env_threads, null when unset), else `cpus`.
+// Reads the arguments (argv[1 .. argc-1]). The thread count is that of
+// choose_threads (common/cpus.h) for --threads N (or --threads=N), the
+// environment's KOLVA_THREADS (env_threads, null when unset) and `cpus`.
 Options parse_options(int argc, const char* const* argv, const char* env_threads, int cpus);
 
 // What --help prints, and what --version prints (line end included).

@@ -236,7 +236,6 @@ class ThreadedPass {
 
 void variant_pass(Channels& ch, const Control& c, const Statistic& e, int threads,
                   detail::BatchEvaluator evaluate) {
-  if (threads > kMaxThreads) threads = kMaxThreads;
   if (threads > 1 && c.nsnp >= 1) {
     ThreadedPass p(ch.input(kPvalUnit), c, e, evaluate, threads);
     if (p.running()) {

@@ -12,7 +12,8 @@ namespace kolva {
 // the run's correlation matrix; evaluate: null, or a test's evaluation in
 // place of the statistic's).
 //
-// With one thread every batch is read, evaluated and written in turn.
+// `threads`: the count choose_threads gave (1 .. kMaxThreads). With one
+// thread every batch is read, evaluated and written in turn.
 // With more, a reader thread reads batches, `threads` workers evaluate
 // them and the calling thread writes them, strictly in line order; at most
 // a few batches per worker are in flight. Either way the channels receive

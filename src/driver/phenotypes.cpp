@@ -1,43 +1,20 @@
 #include "driver/phenotypes.h"
 
+#include "driver/run_files.h"
 #include "numeric/eigen.h"
-#include "textio/freeform.h"
 
 namespace kolva {
 
 void read_phenotypes(Channels& ch, const Control& c, Phenotypes& ph) {
   const int n = c.nvara;  // 0 .. maxnvara, checked with the control file
-  const int count = c.lower ? n * (n + 1) / 2 : n * n;
-
-  // Every needed value must be written: a null value or a terminator that
-  // leaves one of them unread is an error like an unreadable value.
-  bool filled[kLd * kLd] = {};
-  if (count > 0) {
-    switch (read_free(ch.input(kCorrUnit), ph.values, count, Markers::none, filled)) {
-      case Outcome::success: break;
-      case Outcome::error: fail(ch, " error reading corr matrix");
-      case Outcome::eof: fail(ch, " e-of-f reading corr matrix");
-    }
-    for (int v = 0; v < count; ++v)
-      if (!filled[v]) fail(ch, " error reading corr matrix");
+  switch (read_corr_values(ch.input(kCorrUnit), n, c.lower, ph.values).outcome) {
+    case Outcome::success: break;
+    case Outcome::error: fail(ch, " error reading corr matrix");
+    case Outcome::eof: fail(ch, " e-of-f reading corr matrix");
   }
-
-  auto at = [&](int i, int j) -> double& { return ph.k[(j - 1) * kLd + (i - 1)]; };
-  int v = 0;
-  if (c.lower) {
-    for (int i = 1; i <= n; ++i)
-      for (int j = 1; j <= i; ++j) {
-        at(i, j) = ph.values[v];
-        at(j, i) = ph.values[v];
-        ++v;
-      }
-  } else {
-    for (int i = 1; i <= n; ++i)
-      for (int j = 1; j <= n; ++j) at(i, j) = ph.values[v++];
-    for (int i = 1; i <= n; ++i)
-      for (int j = 1; j <= i; ++j)
-        if (!(at(i, j) == at(j, i))) fail(ch, " full correlation matrix not symmetric ");
-  }
+  int row = 0, col = 0;
+  if (!corr_matrix(ph.values, n, c.lower, ph.k, row, col))
+    fail(ch, " full correlation matrix not symmetric ");
 
   for (int j = 0; j < n; ++j)
     for (int i = 0; i < n; ++i) ph.a[j * kLd + i] = ph.k[j * kLd + i];

@@ -109,8 +109,9 @@ bool plain_value(const char*& p, const char* end, double& value) {
 
 // The p-values of a line whose value part holds only blanks and plain
 // tokens: false (p partly written) when some token is not plain or fewer
-// than nvara are there.
-[[gnu::noinline]] bool plain_values(std::string_view rest, int nvara, double* p) {
+// than nvara are there. `after` receives where the last value ends.
+[[gnu::noinline]] bool plain_values(std::string_view rest, int nvara, double* p,
+                                    const char*& after) {
   if (nvara <= 0) return false;  // the free-form read's own case
   const char* q = rest.data();
   const char* const end = q + rest.size();
@@ -118,36 +119,43 @@ bool plain_value(const char*& p, const char* end, double& value) {
     while (q < end && *q == ' ') ++q;
     if (q == end || !plain_value(q, end, p[i])) return false;
   }
+  after = q;
   return true;
+}
+
+// Whether the value part holds more than nvara values: a further value, or
+// a further token that is not one, before the line (or a terminator) ends.
+bool more_values(std::string_view rest, int nvara) {
+  double v[maxnvara + 1];
+  bool filled[maxnvara + 1] = {};
+  MemorySource values(rest);
+  return read_free(values, v, nvara + 1, Markers::missing, filled) == Outcome::error ||
+         filled[nvara];
 }
 
 }  // namespace
 
-Outcome split_variant(std::string_view line, int nvara, Variant& v) {
+Outcome split_variant(std::string_view line, int nvara, Variant& v, bool* beyond) {
   std::string_view rest = line;
   store(v.chrom, sizeof v.chrom, field(rest));
   std::string_view id = field(rest);
   store(v.id, sizeof v.id, id);
   if (id.size() > sizeof v.id) std::memcpy(v.id + kIdCutKeep, kIdCutMark.data(), kIdCutMark.size());
 
-  if (plain_values(rest, nvara, v.p)) return Outcome::success;
+  const char* after = nullptr;
+  if (plain_values(rest, nvara, v.p, after)) {
+    if (beyond) {
+      const std::string_view tail(after,
+                                  static_cast<std::size_t>(rest.data() + rest.size() - after));
+      *beyond = tail.find_first_not_of(' ') != std::string_view::npos && more_values(rest, nvara);
+    }
+    return Outcome::success;
+  }
   for (int i = 0; i < nvara; ++i) v.p[i] = kMissing;
   MemorySource values(rest);
-  return read_free(values, v.p, nvara, Markers::missing);
-}
-
-void fail_variant(Channels& ch, ReadResult r, std::int32_t k) {
-  if (r.stage == ReadStage::line) {
-    if (r.outcome == Outcome::error) fail(ch, " error reading pval ");
-    fail(ch, " e-of-f reading pval ");
-  }
-  if (r.outcome == Outcome::error) {
-    ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
-    ch.stop("error reading input: p values ", 1);
-  }
-  ch.write_freeform(kLogUnit, {"e-of-f reading input pvalues "});
-  ch.write_freeform(kLogUnit, {"error reading p values of GV ", k});
-  ch.stop("error reading input: end-of-line ", 1);
+  const Outcome o = read_free(values, v.p, nvara, Markers::missing);
+  if (beyond) *beyond = o == Outcome::success && more_values(rest, nvara);
+  return o;
 }
 
 }  // namespace kolva

@@ -1,5 +1,6 @@
 // Variant lines: one line of the p-value file per variant, split into the
-// chromosome text, the variant id and the p-values.
+// chromosome text, the variant id and the p-values. No channel: the
+// library's reading of p-value files splits lines with the same call.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,6 @@
 
 #include "common/formats.h"
 #include "common/run_limits.h"
-#include "driver/control.h"
 #include "textio/freeform.h"
 
 namespace kolva {
@@ -23,7 +23,9 @@ struct Variant {
 // follows the id. Every p-value is first set to the missing value, so a
 // null value or a terminator means "missing". Missing-value words N, NA
 // and NaN (any case) read as -9; any other word with an n is an error.
-Outcome split_variant(std::string_view line, int nvara, Variant& v);
+// With `beyond`, *beyond tells, after a success, whether the line holds
+// more than nvara values (which the program does not read).
+Outcome split_variant(std::string_view line, int nvara, Variant& v, bool* beyond = nullptr);
 
 // Where reading a variant line stopped: at the line itself or at its
 // values.
@@ -33,9 +35,5 @@ struct ReadResult {
   ReadStage stage;
   Outcome outcome;
 };
-
-// Ends the run for variant line k that could not be read, with the run-log
-// records and stop message of the stage and outcome.
-[[noreturn]] void fail_variant(Channels& ch, ReadResult r, std::int32_t k);
 
 }  // namespace kolva

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "prep/chrom.h"
+#include "common/chrom.h"
 #include "prep/writer.h"
 
 namespace kolva::prep {

@@ -30,11 +30,11 @@ std::string usage_text() {
          "                   without it the correlation is estimated from the z-scores\n"
          "                   of null variants\n"
          "  --null-z Z       null variants for the estimate: |z| < Z in both (default 2)\n"
-         "  --threads N      threads reading the inputs (default: the environment's\n"
+         "  --threads N      threads reading the inputs; 0 (the default): the environment's\n"
          "                   " +
          kThreadsEnv + ", else the CPUs this process may use; at most " +
          std::to_string(kMaxThreads) +
-         ")\n"
+         "\n"
          "  --columns ROLES  column names of files in no known format, e.g.\n"
          "                   chrom=CHR,pos=BP,id=SNP,effect=A1,other=A2,p=P,beta=BETA\n"
          "                   (roles: chrom pos id effect other p|log10p beta|or|z)\n"
@@ -63,7 +63,7 @@ bool number(std::string_view s, T& v) {
 
 Options parse_options(int argc, char** argv) {
   Options o;
-  bool threads_given = false;
+  std::string threads_given;
   std::set<std::string> names;
   for (int i = 1; i < argc; ++i) {
     std::string_view a = argv[i];
@@ -95,11 +95,8 @@ Options parse_options(int argc, char** argv) {
       if (!number(v, o.null_z) || !std::isfinite(o.null_z) || o.null_z <= 0)
         throw UsageError("--null-z needs a positive number, not '" + std::string(v) + "'");
     } else if (a == "--threads") {
-      std::string_view v = arg();
-      if (!parse_thread_count(v, o.threads))
-        throw UsageError("--threads needs a whole number of at least 1, not '" + std::string(v) +
-                         "'");
-      threads_given = true;
+      threads_given = arg();
+      if (threads_given.empty()) throw UsageError("--threads needs a number");
     } else if (a == "--columns") {
       o.roles = parse_column_roles(arg());
     } else if (a == "--quiet" || a == "-q") {
@@ -122,14 +119,10 @@ Options parse_options(int argc, char** argv) {
   if (o.inputs.size() < 2) throw UsageError("at least 2 inputs NAME=FILE are needed");
   if (o.inputs.size() > static_cast<std::size_t>(maxnvara))
     throw UsageError("at most " + std::to_string(maxnvara) + " inputs (kolva's limit)");
-  if (!threads_given) {
-    const char* env = std::getenv(kThreadsEnv);
-    if (env != nullptr && !parse_thread_count(env, o.threads))
-      throw UsageError(std::string(kThreadsEnv) + " must be a whole number of at least 1, not '" +
-                       env + "'");
-    o.threads = default_threads();
-  }
-  o.threads = capped_threads(o.threads);
+  ThreadChoice t = choose_threads(threads_given, "--threads", std::getenv(kThreadsEnv),
+                                  usable_cpus());
+  if (!t.problem.empty()) throw UsageError(t.problem);
+  o.threads = t.threads;
   return o;
 }
 

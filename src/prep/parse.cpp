@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "common/ascii.h"
-#include "prep/chrom.h"
+#include "common/chrom.h"
 #include "prep/error.h"
 #include "prep/estimate.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "prep/chrom.h"
+#include "common/chrom.h"
 #include "prep/error.h"
 
 namespace kolva::prep {

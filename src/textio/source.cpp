@@ -11,6 +11,7 @@ void FileSource::attach(int fd) {
   fd_ = fd;
   if (!buf_) buf_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   p_ = end_ = buf_.get();
+  base_ = 0;
   fault_ = false;
   struct stat st;
   regular_ = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -32,6 +33,7 @@ int FileSource::fill() {
     }
     ssize_t got = ::read(fd_, buf_.get(), kBufferSize);
     if (got > 0) {
+      base_ += end_ - buf_.get();
       p_ = buf_.get();
       end_ = p_ + got;
       return static_cast<unsigned char>(*p_);

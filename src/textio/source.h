@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 
@@ -64,6 +65,10 @@ class FileSource {
   void advance(std::size_t k) { p_ += k; }
   int fill();
 
+  // Bytes consumed since the source was attached: the offset of the next
+  // byte from where reading began (for messages that name a line).
+  std::int64_t consumed() const { return base_ + (p_ - buf_.get()); }
+
   // From now on a read that would wait (on a pipe or terminal: a regular
   // file never waits) also ends when the descriptor `wake` becomes
   // readable, and fill() then gives kFault; -1 undoes it. For a reader on
@@ -77,6 +82,7 @@ class FileSource {
   std::unique_ptr<char[]> buf_;
   const char* p_ = nullptr;
   const char* end_ = nullptr;
+  std::int64_t base_ = 0;  // bytes before the buffer's start
   bool fault_ = false;
 };
 

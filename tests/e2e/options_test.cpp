@@ -51,15 +51,15 @@ INSTANTIATE_TEST_SUITE_P(
         // clang-format off
         ArgsCase{"threads_missing", {"--threads"}, nullptr, 64, "",
                  "option '--threads' needs a number"},
-        ArgsCase{"threads_zero", {"--threads=0"}, nullptr, 64, "",
-                 "option '--threads' needs a whole number of at least 1, not '0'"},
+        ArgsCase{"threads_empty", {"--threads="}, nullptr, 64, "",
+                 "option '--threads' needs a number"},
         ArgsCase{"threads_negative", {"--threads", "-3"}, nullptr, 64, "",
-                 "option '--threads' needs a whole number of at least 1, not '-3'"},
+                 "option '--threads' must be a whole number from 0 up (0: the default), not '-3'"},
         ArgsCase{"threads_not_a_number", {"--threads", "2x"}, "4", 64, "",
-                 "option '--threads' needs a whole number of at least 1, not '2x'"},
-        ArgsCase{"env_not_a_number", {}, "many", 64, "",
+                 "option '--threads' must be a whole number from 0 up (0: the default), not '2x'"},
+        ArgsCase{"env_not_a_number", {"--threads", "0"}, "many", 64, "",
                  // clang-format on
-                 "KOLVA_THREADS must be a whole number of at least 1, not 'many'"}),
+                 "KOLVA_THREADS must be a whole number from 0 up (0: the default), not 'many'"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -46,7 +46,8 @@ TEST(PrepOptions, ThreadCountAsKolvaReadsIt) {
       {{}, "7", 7},
       {{"--threads", "1000"}, {}, kMaxThreads},  // served with the cap, not refused
       {{}, "99999999999999999999", kMaxThreads},
-      {{}, "0", 0},
+      {{"--threads", "0"}, "5", 5},  // 0: the default, as everywhere
+      {{}, "0", usable_cpus()},
       {{}, "", 0},
       {{"--threads=2x"}, {}, 0},
   };

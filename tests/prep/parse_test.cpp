@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "prep/chrom.h"
+#include "common/chrom.h"
 #include "prep/error.h"
 #include "prep/estimate.h"
 

@@ -1,4 +1,4 @@
-// Chromosome fields of the inputs read as codes 1 ... 26, in the order
+// Chromosome fields read as codes 1 ... 26, in the order
 // 1 ... 22, X, Y, XY, MT (common/formats.h), and written back as names.
 #pragma once
 
@@ -7,7 +7,7 @@
 
 #include "common/formats.h"
 
-namespace kolva::prep {
+namespace kolva {
 
 // The code 1 ... 26 of a chromosome field, 0 when it names none of them.
 // A leading "chr" (any case) is dropped; X, Y, XY, MT and M in any case.
@@ -21,4 +21,4 @@ inline std::string_view chrom_name(std::uint8_t code) {
   return code <= kChromCodes ? kChromNames[code] : std::string_view();
 }
 
-}  // namespace kolva::prep
+}  // namespace kolva

@@ -1,8 +1,8 @@
-#include "prep/chrom.h"
+#include "common/chrom.h"
 
 #include "common/ascii.h"
 
-namespace kolva::prep {
+namespace kolva {
 
 namespace {
 
@@ -34,4 +34,4 @@ std::uint8_t chrom_code(std::string_view s, bool ssf) {
   return 0;
 }
 
-}  // namespace kolva::prep
+}  // namespace kolva
