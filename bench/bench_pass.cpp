@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "combine/statistic.h"
 #include "driver/control.h"
 #include "driver/line_batch.h"
 #include "pass_data.h"

@@ -55,6 +55,18 @@ RUNS = [
     ("2 2\nlow\np.txt\nc.txt\nr.txt\n", "1 2*0.5", "1 rs1 0.1 0.2\n1 rs2 0.5 , 0.2\n"),
 ]
 
+# Engines and blocks for the C interface: the shape byte (phenotypes - 1 in
+# its low bits, 0x40 as given, 0x20 a block of many rows, 0x80 more
+# phenotypes), the rows, then correlations and p-value words.
+API = [
+    bytes([0x01, 3, 200]) + bytes(range(0, 256, 3)),
+    bytes([0x03, 40, 127, 140, 90, 200, 30]) + bytes(range(255, 0, -1)),
+    bytes([0x27, 10]) + bytes(range(28)) + bytes([0x10, 0x00, 0x20, 0x00, 0x3f, 0x31] * 40),
+    bytes([0x41, 5, 255]) + bytes([0x00, 0x20] * 10),
+    bytes([0x87, 20, 3]) + bytes(range(256)) * 6,
+    bytes([0x02, 0]),
+]
+
 
 def put(target, data):
     d = os.path.join(ROOT, target)
@@ -82,6 +94,8 @@ def main():
             put("variant", bytes([nvara]) + b(text))
     # A line that crosses the reader's 64 KiB buffer, its CR the last byte.
     put("variant", bytes([2]) + b("1 rs1 " + "0" * 65530 + "1 0.2\r\n1 rs2 0.1 0.2\n"))
+    for data in API:
+        put("api", data)
     for defdims, corr, pvals in RUNS:
         put("run", b(defdims + "\n%%\n" + corr + "\n%%\n" + pvals))
 

@@ -3,13 +3,13 @@
 # for SECONDS on a working corpus in fuzz-out/<target>, seeded from
 # fuzz/corpus/<target>. Crash inputs are left in fuzz-out/ and the script
 # fails.
-#   fuzz/run.sh SECONDS [freeform text variant run prep]
+#   fuzz/run.sh SECONDS [freeform text variant run prep api]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:?usage: fuzz/run.sh SECONDS [target...]}
 shift
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(freeform text variant run prep)
+[ ${#targets[@]} -gt 0 ] || targets=(freeform text variant run prep api)
 
 CXX=clang++-14 cmake -S . -B build-fuzz -DKOLVA_FUZZ=ON -DKOLVA_TESTS=OFF -DKOLVA_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j2 >/dev/null

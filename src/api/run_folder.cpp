@@ -197,9 +197,17 @@ int kolva_run_read(const char* folder, kolva_run** out) {
     const std::string dir = folder;
     run->defdims = joined(dir, kControlName);
     const kolva::Control c = read_control(*run);
-    run->pvals = joined(dir, file_name(c.pval, sizeof c.pval));
-    run->corr = joined(dir, file_name(c.corr, sizeof c.corr));
-    run->results = joined(dir, file_name(c.result, sizeof c.result));
+    // A blank name names no file: the program cannot open it either.
+    const std::string_view names[] = {file_name(c.pval, sizeof c.pval),
+                                      file_name(c.corr, sizeof c.corr),
+                                      file_name(c.result, sizeof c.result)};
+    for (int k = 0; k < 3; ++k)
+      if (names[k].empty())
+        throw Invalid(at_line(run->defdims, k + 3,
+                              std::string(kControlParts[k + 2]) + " is blank: it names no file"));
+    run->pvals = joined(dir, names[0]);
+    run->corr = joined(dir, names[1]);
+    run->results = joined(dir, names[2]);
     read_matrix(*run, c);
     run->names_file = joined(dir, kNamesName);
     if (::access(run->names_file.c_str(), F_OK) == 0) {

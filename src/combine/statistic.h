@@ -6,13 +6,14 @@
 #include <cstdint>
 
 #include "combine/combine.h"
+#include "combine/evaluator.h"
 #include "combine/reuse.h"
 #include "common/run_limits.h"
 #include "numeric/eigen.h"
 
 namespace kolva {
 
-class Statistic {
+class Statistic final : public Evaluator {
  public:
   // k: the phenotype correlations, column-major with leading dimension
   // kLd, of which the nvara x nvara block (1 <= nvara <= maxnvara) is
@@ -22,7 +23,7 @@ class Statistic {
   Statistic(const Statistic&) = delete;
   Statistic& operator=(const Statistic&) = delete;
 
-  int nvara() const { return nvara_; }
+  int nvara() const override { return nvara_; }
   std::int32_t sweeps() const { return sweeps_; }
   const double* k() const { return k_; }  // as given, leading dimension kLd
   const double* f() const { return f_; }  // converted, unit diagonal
@@ -32,7 +33,7 @@ class Statistic {
   // what the plain step-by-step evaluation gives each. Any number of
   // threads may call it at once, each with a workspace of its own; they
   // share its reuse table.
-  void evaluate(const double* const* v, int count, BatchCombiner& ws) const {
+  void evaluate(const double* const* v, int count, BatchCombiner& ws) const override {
     combine_batch_converted(f_, nvara_, v, count, ws, sweeps_, &reuse_);
   }
 

@@ -57,8 +57,7 @@ void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int
   if (b.read_failed) b.read_end = {ReadStage::line, o};
 }
 
-void evaluate_lines(const Statistic& e, std::int32_t nsnp, LineBatch& b, LineWorker& w,
-                    detail::BatchEvaluator evaluate) {
+void evaluate_lines(const Evaluator& e, std::int32_t nsnp, LineBatch& b, LineWorker& w) {
   const int nvara = e.nvara();
   b.good = 0;
   b.results.clear();
@@ -83,10 +82,7 @@ void evaluate_lines(const Statistic& e, std::int32_t nsnp, LineBatch& b, LineWor
         break;
       }
     }
-    if (evaluate)
-      evaluate(e, values, got, w.bc);
-    else
-      e.evaluate(values, got, w.bc);
+    e.evaluate(values, got, w.bc);
     for (int g = 0; g < got; ++g) {
       const int i = i0 + g;
       const auto kv = static_cast<std::int32_t>(b.first + i);

@@ -10,20 +10,12 @@
 #include <string_view>
 #include <vector>
 
-#include "combine/statistic.h"
+#include "combine/evaluator.h"
 #include "driver/control.h"
 #include "driver/line_reader.h"
 #include "driver/variant.h"
 
 namespace kolva {
-
-namespace detail {
-// Evaluates `count` variants of e.nvara() p-values each (v[b] those of
-// variant b) into ws.var[0 .. count-1] in place of e.evaluate: a test's
-// other evaluation of the same run (driver/run_testing.h).
-using BatchEvaluator = void (*)(const Statistic& e, const double* const* v, int count,
-                                BatchCombiner& ws);
-}  // namespace detail
 
 // A batch holds whole lines up to these bounds (a line longer than the
 // byte bound is a batch of its own). The line bound keeps the bytes a
@@ -100,13 +92,11 @@ struct LineWorker {
 void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int32_t nsnp,
                 BatchBounds bounds, LineBatch& b);
 
-// Splits, evaluates through the statistic e and formats the lines of b:
-// result records, fault records and progress records (every 10000th
-// variant), in the bytes the channels would receive. Stops at the first
-// line that cannot be split. evaluate: null, or a test's evaluation in
-// place of the statistic's.
-void evaluate_lines(const Statistic& e, std::int32_t nsnp, LineBatch& b, LineWorker& w,
-                    detail::BatchEvaluator evaluate = nullptr);
+// Splits, evaluates through e and formats the lines of b: result records,
+// fault records and progress records (every 10000th variant), in the bytes
+// the channels would receive. Stops at the first line that cannot be
+// split.
+void evaluate_lines(const Evaluator& e, std::int32_t nsnp, LineBatch& b, LineWorker& w);
 
 // A long line may have grown b's text far beyond the bounds: that memory
 // goes back.

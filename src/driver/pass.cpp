@@ -19,8 +19,7 @@ namespace {
 // Batches read ahead of the writer, beyond one per worker.
 constexpr int kSlack = 4;
 
-void serial_pass(Channels& ch, const Control& c, const Statistic& e,
-                 detail::BatchEvaluator evaluate) {
+void serial_pass(Channels& ch, const Control& c, const Evaluator& e) {
   const BatchBounds bounds = batch_bounds(c.nvara, 1);
   FileSource& in = ch.input(kPvalUnit);
   LineReader reader;
@@ -28,7 +27,7 @@ void serial_pass(Channels& ch, const Control& c, const Statistic& e,
   auto worker = std::make_unique<LineWorker>();
   for (std::int64_t first = 1; first <= c.nsnp; first += batch->count) {
     read_lines(in, reader, first, c.nsnp, bounds, *batch);
-    evaluate_lines(e, c.nsnp, *batch, *worker, evaluate);
+    evaluate_lines(e, c.nsnp, *batch, *worker);
     write_lines(ch, *batch);  // ends the run at a failing line
     release_long(*batch, bounds);
   }
@@ -42,12 +41,10 @@ void serial_pass(Channels& ch, const Control& c, const Statistic& e,
 // the run on.
 class ThreadedPass {
  public:
-  ThreadedPass(FileSource& in, const Control& c, const Statistic& e,
-               detail::BatchEvaluator evaluate, int workers)
+  ThreadedPass(FileSource& in, const Control& c, const Evaluator& e, int workers)
       : in_(in),
         c_(c),
         e_(e),
-        evaluate_(evaluate),
         slots_(static_cast<std::size_t>(workers + kSlack)),
         bounds_(batch_bounds(c.nvara, workers + kSlack)),
         wake_(::eventfd(0, EFD_CLOEXEC)) {
@@ -191,7 +188,7 @@ class ThreadedPass {
       }
       std::exception_ptr error;
       try {
-        evaluate_lines(e_, c_.nsnp, *s->batch, w, evaluate_);
+        evaluate_lines(e_, c_.nsnp, *s->batch, w);
       } catch (...) {
         error = std::current_exception();
       }
@@ -208,8 +205,7 @@ class ThreadedPass {
 
   FileSource& in_;
   const Control& c_;
-  const Statistic& e_;  // every worker's evaluations go through it
-  detail::BatchEvaluator evaluate_;
+  const Evaluator& e_;  // every worker's evaluations go through it
   std::vector<Slot> slots_;
   const BatchBounds bounds_;
   std::vector<std::unique_ptr<LineWorker>> storage_;  // one per worker
@@ -234,16 +230,15 @@ class ThreadedPass {
 
 }  // namespace
 
-void variant_pass(Channels& ch, const Control& c, const Statistic& e, int threads,
-                  detail::BatchEvaluator evaluate) {
+void variant_pass(Channels& ch, const Control& c, const Evaluator& e, int threads) {
   if (threads > 1 && c.nsnp >= 1) {
-    ThreadedPass p(ch.input(kPvalUnit), c, e, evaluate, threads);
+    ThreadedPass p(ch.input(kPvalUnit), c, e, threads);
     if (p.running()) {
       p.run(ch);
       return;
     }
   }
-  serial_pass(ch, c, e, evaluate);
+  serial_pass(ch, c, e);
 }
 
 }  // namespace kolva

@@ -8,9 +8,8 @@
 
 namespace kolva {
 
-// Runs the pass for variants 1 .. c.nsnp through the statistic e (made from
-// the run's correlation matrix; evaluate: null, or a test's evaluation in
-// place of the statistic's).
+// Runs the pass for variants 1 .. c.nsnp, evaluated through e (the
+// Statistic of the run's correlation matrix).
 //
 // `threads`: the count choose_threads gave (1 .. kMaxThreads). With one
 // thread every batch is read, evaluated and written in turn.
@@ -21,7 +20,6 @@ namespace kolva {
 // thread count, also when the run ends early: a failing line or an
 // input/output failure ends it (RunEnd) on the calling thread, after the
 // reader and every worker have been joined.
-void variant_pass(Channels& ch, const Control& c, const Statistic& e, int threads,
-                  detail::BatchEvaluator evaluate = nullptr);
+void variant_pass(Channels& ch, const Control& c, const Evaluator& e, int threads);
 
 }  // namespace kolva

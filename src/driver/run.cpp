@@ -8,11 +8,11 @@
 #include <memory>
 #include <string>
 
+#include "combine/statistic.h"
 #include "driver/control.h"
 #include "driver/options.h"
 #include "driver/pass.h"
 #include "driver/phenotypes.h"
-#include "driver/run_testing.h"
 
 namespace kolva {
 
@@ -27,10 +27,6 @@ bool write_all(int fd, std::string_view text) {
 }  // namespace
 
 int run(const RunStreams& streams, const RunSettings& settings) {
-  return run_hooked(streams, {settings.threads});
-}
-
-int run_hooked(const RunStreams& streams, const TestRunSettings& settings) {
   Channels ch(streams.out, streams.err);
   int status = 0;
   try {
@@ -43,8 +39,10 @@ int run_hooked(const RunStreams& streams, const TestRunSettings& settings) {
     report_phenotypes(ch, c, *ph);
     ch.write_freeform(kConsoleUnit, {" EVD of phenotypes finished "});
     ch.write_freeform(kConsoleUnit, {" snp 1 to snps (every 10000 shown)"});
-    const auto engine = std::make_unique<Statistic>(ph->k, c.nvara, settings.evaluate.sweeps);
-    variant_pass(ch, c, *engine, settings.threads, settings.evaluate.batch);
+    const std::unique_ptr<Evaluator> engine = settings.evaluator
+                                                  ? settings.evaluator(ph->k, c.nvara)
+                                                  : std::make_unique<Statistic>(ph->k, c.nvara);
+    variant_pass(ch, c, *engine, settings.threads);
     ch.stop("end kolva ", 0);
   } catch (const RunEnd& end) {
     status = end.status;
@@ -86,7 +84,9 @@ int run_process(int argc, const char* const* argv) {
     if (fd == 1) s.out = -1;
     if (fd == 2) s.err = -1;
   }
-  return run(s, {o.threads});
+  RunSettings settings;
+  settings.threads = o.threads;
+  return run(s, settings);
 }
 
 }  // namespace kolva

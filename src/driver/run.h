@@ -2,6 +2,11 @@
 // variants, and the stop that ends it.
 #pragma once
 
+#include <functional>
+#include <memory>
+
+#include "combine/evaluator.h"
+
 namespace kolva {
 
 // Standard output and standard error of a run (file descriptors), so that
@@ -11,9 +16,16 @@ struct RunStreams {
   int err = 2;
 };
 
+// Makes the evaluation of a run from its correlation matrix k (column-major,
+// leading dimension kLd) of nvara phenotypes.
+using MakeEvaluator = std::function<std::unique_ptr<Evaluator>(const double* k, int nvara)>;
+
 // How the variant pass runs. Nothing here changes a byte of the output.
 struct RunSettings {
   int threads = 1;
+  // Empty: the run's Statistic. Tests compare whole runs evaluated
+  // otherwise (tests/reference).
+  MakeEvaluator evaluator = nullptr;
 };
 
 // Runs in the working directory and returns the exit status: 0 for the

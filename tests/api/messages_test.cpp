@@ -73,7 +73,19 @@ INSTANTIATE_TEST_SUITE_P(
                   3,
                   "correlation matrix is not symmetric: row 1, column 2 holds 0.5 but row 2, "
                   "column 1 holds 0.4"},
-        BadMatrix{"none", {}, 2, 2, "correlation matrix: none given"}),
+        BadMatrix{"none", {}, 2, 2, "correlation matrix: none given"},
+        BadMatrix{"above_one",
+                  {1, 5, 5, 1},
+                  2,
+                  2,
+                  "correlation matrix: entry at row 1, column 2 is 5; a correlation lies in "
+                  "[-1, 1]"},
+        BadMatrix{"diagonal",
+                  {1, 0.2, 0.2, 2},
+                  2,
+                  2,
+                  "correlation matrix: entry at row 2, column 2 is 2; a correlation matrix has "
+                  "1 on its diagonal"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Bad arguments to combine, each refused before any output is written.
@@ -108,6 +120,49 @@ TEST(Refused, CombineArguments) {
     EXPECT_EQ(out[0], 7);
   }
   EXPECT_EQ(c.combine(PValues::row_major(p, 0, 2)).size(), 0u);
+}
+
+// Values no p-value or correlation can have: refused naming the first in
+// row order, whatever the thread count and the element type; taken as
+// given with as_given, as the program takes its files' values.
+TEST(Refused, ImpossibleValuesUnlessAsGiven) {
+  struct Case {
+    int row, col;  // from 0
+    double value;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {0, 1, -0.2, "-0.2"}, {700, 0, 1.5, "1.5"}, {999, 1, kInf, "inf"}, {3, 0, -9.5, "-9.5"}};
+  const std::vector<double> corr = {1, 0.3, 0.3, 1};
+  const Engine e(corr, 2);
+  for (const Case& c : cases) {
+    std::vector<double> p(2000, 0.5);
+    p[c.row * 2 + c.col] = c.value;
+    if (c.row + 300 < 1000) p[(c.row + 300) * 2 + 1] = 3;  // a later one, never named
+    std::vector<float> pf(p.begin(), p.end());
+    const std::string message = "p-values: the value at row " + std::to_string(c.row + 1) +
+                                ", column " + std::to_string(c.col + 1) + " is " + c.shown +
+                                "; a p-value lies in [0, 1] (NaN or -9 for a missing one)";
+    for (int threads : {1, 3})
+      for (bool as_float : {false, true}) {
+        SCOPED_TRACE(message + (as_float ? " (float)" : "") + " threads " +
+                     std::to_string(threads));
+        const PValues view = as_float ? PValues::row_major(pf.data(), 1000, 2)
+                                      : PValues::row_major(p.data(), 1000, 2);
+        try {
+          e.combine(view, threads);
+          ADD_FAILURE() << "accepted";
+        } catch (const std::invalid_argument& x) {
+          EXPECT_EQ(std::string(x.what()), message);
+        }
+        EXPECT_EQ(e.combine(view, threads, true).size(), 1000u);
+      }
+  }
+  // Missing values pass the checks.
+  const double missing[4] = {std::nan(""), -9, 0, 1};
+  EXPECT_EQ(e.combine(PValues::row_major(missing, 2, 2)).size(), 2u);
+  // A matrix no correlation matrix can be, as given.
+  EXPECT_NO_THROW(Engine({2, 5, 5, 2}, 2, true));
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ TEST_P(WholeRun, ResultFilesAreIdentical) {
   ASSERT_EQ(testing::generate(fast.path(), sh.phenotypes, sh.variants, 7, "0.03"), 0);
   ASSERT_EQ(testing::generate(plain.path(), sh.phenotypes, sh.variants, 7, "0.03"), 0);
   ASSERT_EQ(testing::run_in(fast.path()), 0);
-  ASSERT_EQ(testing::run_in(plain.path(), {1, evaluate_reference}), 0);
+  ASSERT_EQ(testing::run_in(plain.path(), {1, reference_evaluator}), 0);
   const auto a = fast.read("results.txt"), b = plain.read("results.txt");
   ASSERT_TRUE(a && b);
   EXPECT_GT(a->size(), 0u);
@@ -134,7 +134,7 @@ TEST_P(BatchRunFailure, SameFilesAndStatusOnBothPaths) {
     dir->write("pvals.txt", out);
   }
   const int sf = testing::run_in(fast.path());
-  const int sp = testing::run_in(plain.path(), {1, evaluate_reference});
+  const int sp = testing::run_in(plain.path(), {1, reference_evaluator});
   EXPECT_EQ(sf, 1);
   EXPECT_EQ(sf, sp);
   for (const char* file : {"results.txt", "kolva_log.txt", "stdout.txt", "stderr.txt"}) {

@@ -7,7 +7,6 @@
 #include <random>
 #include <string>
 
-#include "driver/run_testing.h"
 #include "reference/reference.h"
 #include "support/in_process.h"
 #include "support/run_binary.h"
@@ -17,7 +16,7 @@ namespace {
 
 // Runs the data of `data` in a fresh copy with `settings`; returns the
 // status and every file written.
-std::string run_copy(const testing::TempDir& data, const TestRunSettings& settings) {
+std::string run_copy(const testing::TempDir& data, const RunSettings& settings) {
   testing::TempDir dir;
   std::filesystem::copy(data.path(), dir.path(), std::filesystem::copy_options::recursive);
   const int status = testing::run_in(dir.path(), settings);
@@ -51,15 +50,13 @@ TEST_P(Reuse, SameBytesAsEvaluatingEveryVariant) {
 
   const std::string reused = run_copy(data, {});
   EXPECT_NE(reused.find("status 0"), std::string::npos);
-  EXPECT_TRUE(reused == run_copy(data, {1, evaluate_without_reuse<mits>}));
-  EXPECT_TRUE(reused == run_copy(data, {1, evaluate_reference}));
+  EXPECT_TRUE(reused == run_copy(data, {1, without_reuse(mits)}));
+  EXPECT_TRUE(reused == run_copy(data, {1, reference_evaluator}));
   // One sweep leaves some orders unconverged; a 2 x 2 needs none to fail.
   const bool two = nvara == 2;
-  const std::string faults =
-      run_copy(data, {2, two ? evaluate_few_sweeps<0> : evaluate_few_sweeps<1>});
+  const std::string faults = run_copy(data, {2, few_sweeps(two ? 0 : 1)});
   EXPECT_NE(faults.find(" ERROR in Tdiag-Lrvt call"), std::string::npos);
-  EXPECT_TRUE(faults ==
-              run_copy(data, {1, two ? evaluate_without_reuse<0> : evaluate_without_reuse<1>}));
+  EXPECT_TRUE(faults == run_copy(data, {1, without_reuse(two ? 0 : 1)}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Phenotypes, Reuse, ::testing::Range(2, 11));

@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "driver/line_batch_testing.h"
-#include "driver/run_testing.h"
+#include "driver/run.h"
 #include "reference/reference.h"
 #include "support/in_process.h"
 #include "support/run_binary.h"
@@ -41,7 +41,7 @@ struct Case {
   int line =
       0;  // the line damaged: from 1, or 0 the first of the second batch, -1 the last of the first
   Out out = Out::file;
-  Evaluator evaluate = evaluate_batch;
+  MakeEvaluator evaluate = nullptr;  // empty: the run's own
   int status = 0;
   In in = In::file;
 };
@@ -88,7 +88,7 @@ Outcome run_copy(const fs::path& data, const Case& c, int threads) {
           ::close(fd);
         });
   }
-  const int status = run_hooked(s, {threads, c.evaluate});
+  const int status = run(s, {threads, c.evaluate});
   if (feeder.joinable()) {
     over.set_value();
     feeder.join();
@@ -133,7 +133,7 @@ TEST_P(Threads, EveryThreadCountWritesTheOneThreadBytes) {
 
   const Outcome one = run_copy(data.path(), c, 1);
   EXPECT_EQ(one.status, c.status);
-  if (c.evaluate != evaluate_batch) {
+  if (c.evaluate) {
     EXPECT_NE(one.files.find(" ERROR in Tdiag-Lrvt"), std::string::npos);
   }
   for (int threads : {2, 3, 7}) {
@@ -149,32 +149,28 @@ INSTANTIATE_TEST_SUITE_P(
         // The benchmark shapes, scaled down to a few batches each.
         Case{"p50", 50, 200}, Case{"p20", 20, 600}, Case{"p5", 5, 6000},
         Case{"p2_progress_records", 2, 25000},
-        Case{"solver_faults", 5, 1000, Damage::none, 0, Out::file, evaluate_few_sweeps<2>},
+        Case{"solver_faults", 5, 1000, Damage::none, 0, Out::file, few_sweeps(2)},
         // A line that fails first, inside a batch, at either side of a
         // batch boundary and last.
-        Case{"bad_value_first", 5, 5000, Damage::bad_value, 1, Out::file, evaluate_batch, 1},
-        Case{"short_line_first", 5, 5000, Damage::short_line, 1, Out::file, evaluate_batch, 1},
-        Case{"long_line_first", 5, 5000, Damage::long_line, 1, Out::file, evaluate_batch, 1},
-        Case{"bad_value_mid_batch", 5, 5000, Damage::bad_value, 200, Out::file, evaluate_batch, 1},
-        Case{"long_line_mid_batch", 2, 3000, Damage::long_line, 777, Out::file, evaluate_batch, 1},
-        Case{"short_line_last_of_batch", 5, 5000, Damage::short_line, -1, Out::file, evaluate_batch,
-             1},
-        Case{"long_line_first_of_batch", 5, 5000, Damage::long_line, 0, Out::file, evaluate_batch,
-             1},
-        Case{"bad_value_first_of_batch", 50, 300, Damage::bad_value, 0, Out::file, evaluate_batch,
-             1},
-        Case{"short_line_last", 5, 5000, Damage::short_line, 5000, Out::file, evaluate_batch, 1},
-        Case{"file_ends_early", 5, 5000, Damage::file_ends, 930, Out::file, evaluate_batch, 1},
+        Case{"bad_value_first", 5, 5000, Damage::bad_value, 1, Out::file, nullptr, 1},
+        Case{"short_line_first", 5, 5000, Damage::short_line, 1, Out::file, nullptr, 1},
+        Case{"long_line_first", 5, 5000, Damage::long_line, 1, Out::file, nullptr, 1},
+        Case{"bad_value_mid_batch", 5, 5000, Damage::bad_value, 200, Out::file, nullptr, 1},
+        Case{"long_line_mid_batch", 2, 3000, Damage::long_line, 777, Out::file, nullptr, 1},
+        Case{"short_line_last_of_batch", 5, 5000, Damage::short_line, -1, Out::file, nullptr, 1},
+        Case{"long_line_first_of_batch", 5, 5000, Damage::long_line, 0, Out::file, nullptr, 1},
+        Case{"bad_value_first_of_batch", 50, 300, Damage::bad_value, 0, Out::file, nullptr, 1},
+        Case{"short_line_last", 5, 5000, Damage::short_line, 5000, Out::file, nullptr, 1},
+        Case{"file_ends_early", 5, 5000, Damage::file_ends, 930, Out::file, nullptr, 1},
         // Writes refused.
-        Case{"result_on_full_device", 5, 5000, Damage::none, 0, Out::full_result, evaluate_batch,
-             2},
-        Case{"stdout_closed", 2, 25000, Damage::none, 0, Out::closed, evaluate_batch, 2},
-        Case{"stdout_broken_pipe", 2, 25000, Damage::none, 0, Out::broken_pipe, evaluate_batch, 2},
+        Case{"result_on_full_device", 5, 5000, Damage::none, 0, Out::full_result, nullptr, 2},
+        Case{"stdout_closed", 2, 25000, Damage::none, 0, Out::closed, nullptr, 2},
+        Case{"stdout_broken_pipe", 2, 25000, Damage::none, 0, Out::broken_pipe, nullptr, 2},
         // The reader waits on a pipe that gives no more while the writer
         // ends the run at a line of the first batch: the run must end all
         // the same.
-        Case{"bad_value_input_stalled", 5, 20000, Damage::bad_value, 500, Out::file, evaluate_batch,
-             1, In::stalled_pipe}),
+        Case{"bad_value_input_stalled", 5, 20000, Damage::bad_value, 500, Out::file, nullptr, 1,
+             In::stalled_pipe}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

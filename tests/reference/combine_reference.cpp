@@ -1,4 +1,5 @@
 // The plain evaluation of one variant, step by step, with the full solver.
+#include <algorithm>
 #include <memory>
 
 #include "numeric/eigen.h"
@@ -81,19 +82,59 @@ double combine_reference(const double* k, int nvara, const double* v, Combiner& 
   return best;
 }
 
-void evaluate_reference(const Statistic& e, const double* const* v, int count, BatchCombiner& bc) {
-  thread_local auto c = std::make_unique<Combiner>();
-  for (int b = 0; b < count; ++b) {
-    BatchVariant& x = bc.var[b];
-    x.combined = combine_reference(e.k(), e.nvara(), v[b], *c);
-    x.n = c->n;
-    x.nfaults = c->nfaults;
-    for (int f = 0; f < c->nfaults; ++f) x.faults[f] = c->faults[f];
+namespace {
+
+class ReferenceEvaluator final : public Evaluator {
+ public:
+  ReferenceEvaluator(const double* k, int nvara) : nvara_(nvara) {
+    std::copy(k, k + kLd * kLd, k_);
   }
+  int nvara() const override { return nvara_; }
+  void evaluate(const double* const* v, int count, BatchCombiner& bc) const override {
+    thread_local auto c = std::make_unique<Combiner>();
+    for (int b = 0; b < count; ++b) {
+      BatchVariant& x = bc.var[b];
+      x.combined = combine_reference(k_, nvara_, v[b], *c);
+      x.n = c->n;
+      x.nfaults = c->nfaults;
+      for (int f = 0; f < c->nfaults; ++f) x.faults[f] = c->faults[f];
+    }
+  }
+
+ private:
+  double k_[kLd * kLd];
+  int nvara_;
+};
+
+// The Statistic's evaluation without its reuse table.
+class Unreused final : public Evaluator {
+ public:
+  Unreused(const double* k, int nvara, std::int32_t sweeps) : s_(k, nvara, sweeps) {}
+  int nvara() const override { return s_.nvara(); }
+  void evaluate(const double* const* v, int count, BatchCombiner& bc) const override {
+    combine_batch_converted(s_.f(), s_.nvara(), v, count, bc, s_.sweeps(), nullptr);
+  }
+
+ private:
+  Statistic s_;
+};
+
+}  // namespace
+
+std::unique_ptr<Evaluator> reference_evaluator(const double* k, int nvara) {
+  return std::make_unique<ReferenceEvaluator>(k, nvara);
 }
 
-void solve_every_variant(const Statistic& e, const double* const* v, int count, BatchCombiner& bc) {
-  combine_batch_converted(e.f(), e.nvara(), v, count, bc, e.sweeps(), nullptr);
+MakeEvaluator few_sweeps(std::int32_t sweeps) {
+  return [sweeps](const double* k, int nvara) -> std::unique_ptr<Evaluator> {
+    return std::make_unique<Statistic>(k, nvara, sweeps);
+  };
+}
+
+MakeEvaluator without_reuse(std::int32_t sweeps) {
+  return [sweeps](const double* k, int nvara) -> std::unique_ptr<Evaluator> {
+    return std::make_unique<Unreused>(k, nvara, sweeps);
+  };
 }
 
 }  // namespace kolva

@@ -9,7 +9,7 @@
 
 #include "combine/combine.h"
 #include "combine/statistic.h"
-#include "driver/run_testing.h"
+#include "driver/run.h"
 
 namespace kolva {
 
@@ -36,21 +36,16 @@ struct Combiner : Evaluation {
 // p-values); c.n, c.m, c.mj and c.faults are left as results.
 double combine_reference(const double* k, int nvara, const double* v, Combiner& c);
 
-// A batch evaluator for whole runs (TestRunSettings::evaluate) that
-// evaluates each variant with combine_reference against e's matrix.
-void evaluate_reference(const Statistic& e, const double* const* v, int count, BatchCombiner& bc);
+// Evaluations of whole runs in place of the run's own
+// (RunSettings::evaluator): each variant by combine_reference against the
+// run's matrix;
+std::unique_ptr<Evaluator> reference_evaluator(const double* k, int nvara);
 
-// The engine's evaluation without its reuse table, so that every variant
-// is solved.
-void solve_every_variant(const Statistic& e, const double* const* v, int count, BatchCombiner& bc);
+// the run's Statistic with at most `sweeps` QL sweeps per eigenvalue, so
+// that ordinary matrices report solver faults;
+MakeEvaluator few_sweeps(std::int32_t sweeps);
 
-// The run's evaluation with at most `sweeps` QL sweeps per eigenvalue, so
-// that ordinary matrices report solver faults: evaluate_few_sweeps<2>.
-template <std::int32_t sweeps>
-inline constexpr Evaluator evaluate_few_sweeps{nullptr, sweeps};
-
-// The same without the reuse table.
-template <std::int32_t sweeps>
-inline constexpr Evaluator evaluate_without_reuse{solve_every_variant, sweeps};
+// the same with no reuse table, so that every variant is solved.
+MakeEvaluator without_reuse(std::int32_t sweeps);
 
 }  // namespace kolva

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "driver/run_testing.h"
+#include "driver/run.h"
 
 namespace kolva::testing {
 
@@ -27,13 +27,13 @@ inline int generate(const std::filesystem::path& dir, int phenotypes, int varian
 // Runs the program in dir with the given settings; standard output and
 // standard error go to stdout.txt and stderr.txt there. Returns the exit
 // status.
-inline int run_in(const std::filesystem::path& dir, const TestRunSettings& settings = {}) {
+inline int run_in(const std::filesystem::path& dir, const RunSettings& settings = {}) {
   const auto cwd = std::filesystem::current_path();
   std::filesystem::current_path(dir);
   RunStreams s;
   s.out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
   s.err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int status = run_hooked(s, settings);
+  const int status = run(s, settings);
   ::close(s.out);
   ::close(s.err);
   std::filesystem::current_path(cwd);
