@@ -74,8 +74,11 @@ def chrom_code(field: Union[str, bytes], ssf: bool = False) -> int:
     (any case) dropped; X, Y, XY, MT and M in any case; the numbers 23 ...
     26 for X, Y, XY, MT (with ssf, GWAS-SSF numbering, where 25 is MT); 0
     when it names none of them."""
-    text = field.encode("utf-8", "surrogateescape") if isinstance(field, str) else bytes(field)
-    return _kolva.chrom_code(text, bool(ssf))
+    if isinstance(field, str):
+        field = field.encode("utf-8", "surrogateescape")
+    if not isinstance(field, bytes):
+        raise TypeError(f"field must be str or bytes, not {type(field).__name__}")
+    return _kolva.chrom_code(field, bool(ssf))
 
 
 # The names of codes 1 ... CHROM_CODES: their order.
