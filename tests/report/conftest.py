@@ -10,6 +10,16 @@ def record(chrom, ident, n, pfield):
     return f"  {chrom:<4} {ident:<33} {n:3d} {pfield}"
 
 
+def read_records(folder, lines):
+    """The records of these lines (a result file of them written in folder),
+    read back as one chunk."""
+    from kolva_report import records
+    path = os.path.join(folder, "r.txt")
+    with open(path, "w", newline="") as f:
+        f.write("\r\n".join(lines) + "\r\n")
+    return next(records.read(path))
+
+
 KOLVA = os.environ.get("KOLVA_BIN", os.path.join(SOURCE, "build", "kolva"))
 
 

@@ -4,7 +4,7 @@ import os
 
 import pytest
 
-from conftest import record
+from conftest import read_records, record
 from kolva_report import genome, mapfile, records, ssf, table
 
 # chrom, pos, id, alleles, present: fields of every width, ids Kolva cuts
@@ -25,7 +25,7 @@ def test_map_lines_checked_against_records_and_joined_to_the_p_column(tmp_path, 
     lines = [record(c[:4], i if len(i) <= 33 else i[:30] + "...", n,
                     ".250000000000000E-02" if n >= 2 else "-9.00")
              for c, _, i, _, _, n in VARIANTS]
-    rec = records.parse(("\r\n".join(lines) + "\r\n").encode(), 0, "r.txt")
+    rec = read_records(tmp_path, lines)
     path = tmp_path / "variants.tsv.gz"
     with gzip.open(path, "wt") as f:
         f.write("chrom\tpos\tid\tallele1\tallele2\tn_present\n")
@@ -57,7 +57,7 @@ def test_ssf_rows(tmp_path):
     lines = [record(c[:4], i if len(i) <= 33 else i[:30] + "...", n,
                     ".250000000000000E-02" if n >= 2 else "-9.00")
              for c, _, i, _, _, n in VARIANTS]
-    rec = records.parse(("\r\n".join(lines) + "\r\n").encode(), 0, "r.txt")
+    rec = read_records(tmp_path, lines)
     path = tmp_path / "variants.tsv"
     path.write_text("chrom\tpos\tid\tallele1\tallele2\tn_present\n"
                     + "".join("\t".join(map(str, v)) + "\n" for v in VARIANTS))

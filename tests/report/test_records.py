@@ -1,9 +1,9 @@
-import io
 import math
+import re
 
 import numpy as np
 import pytest
-from conftest import record
+from conftest import read_records, record
 from kolva_report import genome, records, table
 from kolva_report.records import ABOVE_ONE, NONFINITE, NUMBER, STARS, UNTESTED
 
@@ -21,16 +21,16 @@ FORMS = [
 ]
 
 
-@pytest.mark.parametrize("chunk", [8 << 20, 100])  # one chunk, and lines cut across chunks
-def test_every_record_form(monkeypatch, chunk):
-    monkeypatch.setattr(records, "CHUNK_BYTES", chunk)
+@pytest.mark.parametrize("chunk", [records.CHUNK, 4])  # one chunk, and several
+def test_every_record_form(tmp_path, chunk):
     lines = [record("chr1", f"rs{i}", n, field) for i, (field, n, *_) in enumerate(FORMS)]
     body = "\r\n".join(lines[:-1]) + "\n" + lines[-1]  # CR LF, one plain LF, no last end
-    got = list(records.read(io.BytesIO(body.encode()), "r.txt"))
+    (tmp_path / "r.txt").write_bytes(body.encode())
+    got = list(records.read(str(tmp_path / "r.txt"), chunk))
     kind = np.concatenate([r.kind for r in got])
     p = np.concatenate([r.p for r in got])
     text = [bytes(r.ptext[i, :r.plen[i]]).decode() for r in got for i in range(len(r))]
-    assert [r.first for r in got][0] == 0 and sum(map(len, got)) == len(FORMS)
+    assert [r.first for r in got] == list(range(0, len(FORMS), chunk))
     for i, (_, n, k, value, shown) in enumerate(FORMS):
         assert kind[i] == k and text[i] == shown, FORMS[i]
         assert p[i] == value if value is not None else math.isnan(p[i])
@@ -39,29 +39,34 @@ def test_every_record_form(monkeypatch, chunk):
 
 GOOD = record("1", "rs1", 6, ".728815521369720E+00")
 MALFORMED = [
-    (GOOD[:-1], "a record of 64 characters"),
-    (GOOD[:-3] + "X00", "not in a form Kolva writes"),
-    (GOOD.replace(".7", "-7"), "not in a form Kolva writes"),
-    (record("1", "rs1", 1, "-8.00"), "not in a form Kolva writes"),
-    (GOOD.replace("  6 ", "  x "), "not a result record"),
-    (GOOD.replace("  6 ", "1 6 "), "not a number"),
-    (record("1", "rs1", 2, "-9.00"), "2 present p-values do not go with a record of 50"),
+    (GOOD[:-1], "a record of 64 characters; result records have 65, or 50 when the p-value is "
+                "-9.00: '  1    rs1 "),
+    (GOOD[:-3] + "X00", "the p-value (columns 46-65) is not in a form Kolva writes"),
+    (GOOD.replace(".7", "-7"), "the p-value (columns 46-65) is not in a form Kolva writes"),
+    (record("1", "rs1", 1, "-8.00"), "the p-value (columns 46-65) is not in a form Kolva"),
+    (GOOD.replace("  6 ", "  x "), "not a result record: columns 1, 2, 7, 41 and 45 must be "
+                                   "blank, columns 42-44 the count of present p-values"),
+    (GOOD.replace("  6 ", "1 6 "), "the count of present p-values (columns 42-44) is not a "
+                                   "number"),
+    (record("1", "rs1", 2, "-9.00"), "2 present p-values do not go with a record of 50 "
+                                     "characters"),
     (record("1", "rs1", 1, ".728815521369720E+00"), "1 present p-values do not go"),
     ("", "a record of 0 characters"),
 ]
 
 
 @pytest.mark.parametrize("line, message", MALFORMED)
-def test_malformed_records_name_the_line(line, message):
-    body = (GOOD + "\r\n" + line + "\r\n").encode()
-    with pytest.raises(records.FormatError, match=f"r.txt:2: .*{message}"):
-        list(records.read(io.BytesIO(body), "r.txt"))
+def test_malformed_records_name_the_line(tmp_path, line, message):
+    path = tmp_path / "r.txt"
+    path.write_bytes((GOOD + "\r\n" + line + "\r\n").encode())
+    with pytest.raises(records.FormatError, match=re.escape(f"{path}:2: {message}")):
+        list(records.read(str(path)))
 
 
-def test_rows_without_a_map_number_records_within_their_chromosome():
+def test_rows_without_a_map_number_records_within_their_chromosome(tmp_path):
     lines = [record(c, f"rs{i}", 2, ".100000000000000E-01") for i, c in
              enumerate(["1", "2", "1", "X", "1"])] + [record("2", "rs9", 1, "-9.00")]
-    rec = records.parse(("\r\n".join(lines) + "\r\n").encode(), 0, "r.txt")
+    rec = read_records(tmp_path, lines)
     codes = genome.ChromTable().codes(rec.chrom)
     pos = genome.WithinChrom().number(codes)
     rows = table.rows_from_records(rec, pos).decode().splitlines()
@@ -71,6 +76,8 @@ def test_rows_without_a_map_number_records_within_their_chromosome():
 
 
 def test_chromosome_plot_order():
-    names = ["chrX", "10", "MT", "2", "chr1", "Un_1", "XY", "Y", "23"]
+    # 23 is X to kolva-prep; 27 is no chromosome it knows.
+    names = ["chrX", "10", "MT", "2", "chr1", "Un_1", "XY", "Y", "27", "23"]
     assert sorted(names, key=genome.order_key) == [
-        "chr1", "2", "10", "chrX", "Y", "XY", "MT", "23", "Un_1"]
+        "chr1", "2", "10", "chrX", "23", "Y", "XY", "MT", "27", "Un_1"]
+    assert [genome.label(n) for n in ("chr1", "chrM", "23", "chrUn")] == ["1", "MT", "X", "Un"]

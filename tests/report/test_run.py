@@ -38,6 +38,11 @@ def other_id(rows):
     return rows
 
 
+def no_phenotypes(folder):
+    edit("defdims", lambda r: ["0 40\n"] + r[1:])(folder)
+    os.remove(os.path.join(folder, "phenotypes.txt"))
+
+
 # (what is broken, needs the engine, the message after `kolva-report: `)
 BROKEN = [
     (edit("defdims", lambda r: ["3 41\n"] + r[1:]), True,
@@ -47,9 +52,17 @@ BROKEN = [
     (edit("phenotypes.txt", lambda r: r[:2]), False,
      r"run/phenotypes.txt:3: 2 names, but the run has 3 phenotypes"),
     (edit("corr.txt", lambda r: r + ["0.1 0.1 0.1 1\n"]), False,
-     r"run/corr.txt:4: more than the 6 numbers of a matrix of 3 phenotypes"),
+     r"run/corr.txt:4: values beyond the 6 of the lower triangle of 3 phenotypes: kolva reads "
+     r"the first 6 and ignores the rest, but kolva-report refuses such a file, as it is most "
+     r"likely the correlation matrix of a run with more phenotypes$"),
     (edit("corr.txt", lambda r: r[:2]), False,
-     r"run/corr.txt:3: 3 numbers; a matrix of 3 phenotypes \(lower triangle\) has 6"),
+     r"run/corr.txt:3: the file ends after 3 of the 6 of the lower triangle of 3 phenotypes$"),
+    (edit("corr.txt", lambda r: r[:1] + ["0.5 1 x\n"]), False,
+     r"run/corr.txt:2: value 4 of the 6 of the lower triangle of 3 phenotypes is not a number$"),
+    (edit("defdims", lambda r: ["51 40\n"] + r[1:]), False,
+     r"run/defdims:1: 51 phenotypes; a run has 0 to 50$"),
+    (no_phenotypes, False,
+     r"run/defdims:1: the run has no phenotypes: there is nothing of it to report"),
     (edit("corr.txt", lambda r: r[:1] + ["0.1 1\n"] + r[2:]), True,
      r"run/corr.txt:1: with this matrix the engine gives p = .* the results were made with "
      r"another matrix"),
@@ -81,7 +94,9 @@ def test_a_run_of_another_study_stops(tmp_path, monkeypatch, capsys, study, brok
 
 def test_names_and_no_run(tmp_path, study):
     pytest.importorskip("kolva")
-    results = os.path.join(study, "results.txt")
+    run = shutil.copytree(study, tmp_path / "run")
+    edit("corr.txt", lambda r: r[:-1] + [r[-1].rstrip() + " /\n"])(run)  # as kolva reads it
+    results = os.path.join(run, "results.txt")
     assert cli.main(["--threshold", "0.02", "-o", str(tmp_path / "a"), results], "0") == 0
     s = json.loads((tmp_path / "a" / "summary.json").read_text())
     assert list(s["lambda_gc_traits"]) == NAMES

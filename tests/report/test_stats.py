@@ -18,7 +18,7 @@ def test_lambda_gc(p, expected):
     assert got == pytest.approx(expected, rel=1e-12) if expected else got is None
 
 
-def test_top_hits_smallest_first_ties_in_record_order_across_chunks():
+def test_top_hits_smallest_first_ties_in_record_order_across_chunks(tmp_path):
     # Record r has p = (31 - r) / 1000, but record 4 ties with record 26
     # (0.005, in the other chunk); untested and asterisk records never count.
     fields = [f".{k:02d}0000000000000E-02" for k in range(30, 0, -1)]
@@ -27,9 +27,9 @@ def test_top_hits_smallest_first_ties_in_record_order_across_chunks():
     lines[10] = record("1", "rs11", 1, "-9.00")
     lines[12] = record("1", "rs13", 2, "*" * 20)
     acc = stats.Accumulator()
-    for first, part in ((0, lines[:17]), (17, lines[17:])):
-        rec = records.parse(("\r\n".join(part) + "\r\n").encode(), first, "r.txt")
-        pos = np.arange(first + 1, first + len(rec) + 1)
+    (tmp_path / "r.txt").write_text("\n".join(lines) + "\n")
+    for rec in records.read(str(tmp_path / "r.txt"), 17):
+        pos = np.arange(rec.first + 1, rec.first + len(rec) + 1)
         acc.add(rec, np.zeros(len(rec), np.int32), pos,
                 lambda i, rec=rec, pos=pos: ("1", pos[i], f"rs{pos[i]}", "", ""))
     summary, *_ = acc.finish()

@@ -85,7 +85,6 @@ def main(argv: List[str], version: str) -> int:
         return 64
     except SystemExit as e:  # --help, --version
         return int(e.code or 0)
-    from . import report
     from .engine import EngineMissing
     from .runfolder import RunMissing
 
@@ -93,12 +92,13 @@ def main(argv: List[str], version: str) -> int:
     map_path = args.map
     if map_path is None and os.path.isfile(os.path.join(where, MAP_NAME)):
         map_path = os.path.join(where, MAP_NAME)
-    opt = report.Options(
-        results=args.results, map_path=map_path, outdir=args.outdir or where,
-        title=args.title or f"Kolva report: {args.results}", version=version,
-        run_dir=None if args.no_run else (args.run or where), null_draws=args.null_draws,
-        seed=args.seed, threshold=args.threshold, window=args.window)
     try:
+        from . import report  # loads the engine's module, which reads kolva's files
+        opt = report.Options(
+            results=args.results, map_path=map_path, outdir=args.outdir or where,
+            title=args.title or f"Kolva report: {args.results}", version=version,
+            run_dir=None if args.no_run else (args.run or where), null_draws=args.null_draws,
+            seed=args.seed, threshold=args.threshold, window=args.window)
         s = report.run(opt)
     except (FormatError, EngineMissing, RunMissing) as e:
         print(f"kolva-report: {e}", file=sys.stderr)

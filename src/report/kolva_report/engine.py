@@ -1,19 +1,19 @@
 """Every use of the engine, through its Python module `kolva`: the combined
 p-value of the null draws, the carrying traits of a lead (the attaining j
 and the engine's p-value order), the effective number of tests of the whole
-matrix, and the p-value file read line by line as kolva reads it.
+matrix, and the p-value file read line by line as kolva reads it. The
+module also reads the result file and the run folder (records.py,
+runfolder.py) and gives the layouts of kolva's files (module().formats).
 
 Nothing here computes any of it: the report asks the engine. The module
-loads on first use; without it, the run analysis stops with a message that
-names --no-run.
+loads on first use; without it, the report stops with a message that says
+where it comes from.
 """
 from dataclasses import dataclass
 from types import ModuleType
 from typing import Any, Iterator, Optional
 
 import numpy as np
-
-from .formats import CHROM_WIDTH, ID_WIDTH
 
 _module: Optional[ModuleType] = None
 
@@ -26,7 +26,8 @@ class MatrixRefused(Exception):
     """The engine refuses the correlation matrix (its message says why)."""
 
 
-def _kolva() -> ModuleType:
+def module() -> ModuleType:
+    """The engine's module `kolva`, loaded on first use."""
     global _module
     if _module is None:
         try:
@@ -34,7 +35,8 @@ def _kolva() -> ModuleType:
         except ImportError as e:
             raise EngineMissing(
                 f"the engine's Python module `kolva` cannot be loaded ({e}); it is built with "
-                "kolva (src/python/). Without it, --no-run reports the result file alone") from e
+                "kolva (src/python/), and kolva-report reads every file of kolva through it") \
+                from e
         _module = kolva
     return _module
 
@@ -50,7 +52,7 @@ class Combined:
 def _call(name: str, *args: Any, **kwargs: Any) -> Any:
     """A call of the module; a matrix it refuses raises MatrixRefused."""
     try:
-        return getattr(_kolva(), name)(*args, **kwargs)
+        return getattr(module(), name)(*args, **kwargs)
     except ValueError as e:
         if "matrix" in str(e):
             raise MatrixRefused(str(e)) from e
@@ -63,8 +65,10 @@ def combine(p: np.ndarray, corr: np.ndarray, threads: Optional[int] = None) -> n
 
 
 def combine_details(p: np.ndarray, corr: np.ndarray) -> Combined:
-    """The combined p-value with the attaining j and the engine's order."""
-    d: Any = _call("combine", p, corr, details=True)
+    """The combined p-value with the attaining j and the engine's order, of
+    rows of the run's p-value file: the values used as kolva used them
+    (as_given), so that its records are made again."""
+    d: Any = _call("combine", p, corr, details=True, as_given=True)
     return Combined(np.asarray(d.p, np.float64), np.asarray(d.j, np.int64),
                     np.asarray(d.order, np.int64))
 
@@ -77,27 +81,28 @@ def effective_tests(corr: np.ndarray) -> float:
 @dataclass
 class PvalChunk:
     first: int         # 0-based line number of the chunk's first line
-    chrom: np.ndarray  # (L, CHROM_WIDTH) bytes as kolva keeps them, blank-padded
-    ident: np.ndarray  # (L, ID_WIDTH) bytes as kolva keeps them, blank-padded
+    chrom: np.ndarray  # (L, formats.CHROM_CHARS) bytes as kolva keeps them, blank-padded
+    ident: np.ndarray  # (L, formats.ID_CHARS) bytes as kolva keeps them, blank-padded
     p: np.ndarray      # (L, n) float64, NaN where missing
 
     def __len__(self) -> int:
         return len(self.p)
 
 
-def _bytes(a: np.ndarray, width: int) -> np.ndarray:
-    """Fixed-width byte strings as a (L, width) array, NUL padding made blank."""
-    out = np.ascontiguousarray(np.asarray(a, f"S{width}")).view(np.uint8).reshape(-1, width)
-    return np.where(out == 0, np.uint8(32), out)
+def as_bytes(a: np.ndarray) -> np.ndarray:
+    """Fixed-width byte strings (numpy S<width>) as a (L, width) uint8 array."""
+    width = a.dtype.itemsize
+    return np.ascontiguousarray(a).view(np.uint8).reshape(-1, width)
 
 
 def read_pvals(path: str, phenotypes: int, chunk: int = 1 << 18) -> Iterator[PvalChunk]:
     """The p-value file, chunk by chunk, each line read exactly as kolva reads
-    it. A line kolva would stop at raises ValueError("FILE:LINE: what")."""
-    for c in _kolva().read_pvals(path, phenotypes, chunk=chunk):
-        yield PvalChunk(int(c.first), _bytes(c.chrom, CHROM_WIDTH), _bytes(c.id, ID_WIDTH),
+    it (a line of more values than the phenotypes for its first n, as kolva
+    does). A line kolva would stop at raises ValueError("FILE:LINE: what")."""
+    for c in module().read_pvals(path, phenotypes, chunk=chunk, first_n=True):
+        yield PvalChunk(int(c.first), as_bytes(c.chrom), as_bytes(c.id),
                         np.asarray(c.p, np.float64))
 
 
 def default_threads() -> int:
-    return int(_kolva().default_threads())
+    return int(module().default_threads())

@@ -1,22 +1,29 @@
-"""Chromosome names: small integer codes, plot order and labels."""
+"""Chromosome names: small integer codes, plot order and labels. The names
+kolva knows and their order are the library's (kolva.formats)."""
 from typing import Dict, List, Tuple
 
 import numpy as np
 
-from .formats import CHROM_ORDER, CHROM_RANK
+from . import engine
+
+_F = engine.module().formats
 
 
 def label(name: str) -> str:
-    """The name drawn under the Manhattan plot: without `chr`, M as MT."""
-    s = name[3:] if name[:3].lower() == "chr" and len(name) > 3 else name
-    return CHROM_ORDER[-1] if s.upper() == "M" else s
+    """The name drawn under the Manhattan plot: a chromosome kolva knows by
+    its name (without `chr`, M as MT, 23 as X), another without `chr`."""
+    code = _F.chrom_code(name)
+    if code:
+        return str(_F.chrom_name(code))
+    return name[3:] if name[:3].lower() == "chr" and len(name) > 3 else name
 
 
 def order_key(name: str) -> Tuple[int, str]:
     """1 ... 22, X, Y, XY, MT, then other numbers, then other names."""
+    code = _F.chrom_code(name)
+    if code:
+        return (code, "")
     s = label(name)
-    if s.upper() in CHROM_RANK:
-        return (CHROM_RANK[s.upper()], "")
     return (100, s.zfill(12)) if s.isdigit() else (1000, s)
 
 

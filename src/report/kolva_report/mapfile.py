@@ -12,8 +12,12 @@ from typing import Tuple
 import numpy as np
 from numpy.lib.stride_tricks import sliding_window_view
 
+from . import engine
+from .formats import FormatError, where
 from .records import Records
-from .formats import CHROM_WIDTH, ID_CUT, ID_MARK, ID_WIDTH, FormatError, where
+
+# How kolva keeps a chromosome field and an id (the library's layout).
+_F = engine.module().formats
 
 FIELDS = 6
 # A variant as the tables show it: chrom, pos, id, allele1, allele2.
@@ -142,13 +146,15 @@ class MapReader:
                               f"{ntabs[i] + 1} tab-separated fields, not 6")
         m.pos, pos_ok = _number(a, t[:, 0] + 1, t[:, 1])
         n, n_ok = _number(a, t[:, 4] + 1, ends)
-        # The id as Kolva keeps it (formats.py).
-        ident = _text(a, t[:, 1] + 1, t[:, 2], ID_WIDTH)
-        ident[t[:, 2] - t[:, 1] - 1 > ID_WIDTH, ID_CUT:] = np.frombuffer(ID_MARK, np.uint8)
+        # The id as Kolva keeps it: cut to its first ID_CUT_KEEP and the
+        # mark when longer than ID_CHARS.
+        ident = _text(a, t[:, 1] + 1, t[:, 2], _F.ID_CHARS)
+        ident[t[:, 2] - t[:, 1] - 1 > _F.ID_CHARS, _F.ID_CUT_KEEP:] = \
+            np.frombuffer(_F.ID_CUT_MARK, np.uint8)
         checks = [
             (pos_ok, "the position is not a whole number"),
             (n_ok, "the number of phenotypes present is not a whole number"),
-            ((_text(a, starts, t[:, 0], CHROM_WIDTH) == rec.chrom).all(1),
+            ((_text(a, starts, t[:, 0], _F.CHROM_CHARS) == rec.chrom).all(1),
              "the chromosome is not that of the result record"),
             ((ident == rec.ident).all(1), "the id is not that of the result record"),
             (n == rec.n, "the number of phenotypes present is not that of the result record"),

@@ -1,4 +1,6 @@
-"""Kolva result records, read a chunk of whole lines at a time with numpy.
+"""Kolva result records, read a chunk at a time by the engine's module
+(kolva.read_results), which checks every record against the layout kolva
+writes (docs/formats.md).
 
 A record is one line: a blank, the chromosome field (5 columns, its first
 4 characters after one blank), a blank, the id (33), a blank, the count of
@@ -11,43 +13,32 @@ one) is 20 asterisks; a value that is not a number shows as `NaN`,
 is accepted too).
 """
 from dataclasses import dataclass
-from typing import BinaryIO, Iterator, Optional, Tuple
+from typing import Any, Iterator, Optional, Tuple
 
 import numpy as np
-from numpy.lib.stride_tricks import sliding_window_view
 
-from .formats import (CHROM_FIELD, COUNT_FIELD, ID_FIELD, LONG, P_FIELD, P_WIDTH, SHORT,
-                      UNTESTED_FIELD, FormatError)
+from . import engine
+from .formats import FormatError
 
-__all__ = ["FormatError", "Records", "read", "parse", "LONG", "SHORT"]
+__all__ = ["FormatError", "Records", "read"]
 
-CHUNK_BYTES = 8 << 20
+_kolva = engine.module()
+_F = _kolva.formats
 
-# What a record's p field holds.
-NUMBER, UNTESTED, STARS, NONFINITE, ABOVE_ONE, BAD = range(6)
+CHUNK = 1 << 18  # records a chunk holds at most
 
-# Width of a p-value as written to the table: `0.` + 15 digits + `E-100`.
-PTEXT = 22
+# What a record's p field holds, as the report counts it: the engine's
+# kinds, and a number above 1 apart.
+NUMBER, UNTESTED, STARS, NONFINITE, ABOVE_ONE = range(5)
+_KIND = np.zeros(256, np.uint8)  # the engine's kind (int8, as uint8) -> the report's
+_KIND[[_F.RECORD_P, _F.RECORD_UNTESTED, _F.RECORD_STARS, _F.RECORD_NONFINITE]] = \
+    NUMBER, UNTESTED, STARS, NONFINITE
 
-# Byte classes: a record is checked column by column against the classes
-# its form allows.
-BLANK, DIGIT, POINT, E, SIGN, OTHER = (1 << k for k in range(6))
-ANY = 63
-_CLASS = np.full(256, OTHER, np.uint8)
-_CLASS[32], _CLASS[48:58], _CLASS[46], _CLASS[69] = BLANK, DIGIT, POINT, E
-_CLASS[[43, 45]] = SIGN
-# Columns 41-45 of every record: a blank, the count and a blank (columns 1,
-# 2 and 7 are blanks too; the chromosome and the id may hold anything).
-_HEAD = np.array([BLANK] + [BLANK | DIGIT] * 3 + [BLANK], np.uint8)
-_MANTISSA = np.array([POINT] + [DIGIT] * 15, np.uint8)
-_EXPONENT2 = np.array([E, SIGN, DIGIT, DIGIT], np.uint8)
-_EXPONENT3 = np.array([SIGN, DIGIT, DIGIT, DIGIT], np.uint8)
-_WORDS = np.array([np.frombuffer(w.rjust(P_WIDTH).encode(), np.uint8)
-                   for w in ("NaN", "Infinity", "-Infinity", "*" * P_WIDTH)])
-
-
-def _matches(cls: np.ndarray, template: np.ndarray) -> np.ndarray:
-    return (cls & template).all(1)
+# Width of a p-value as written to the table: `0` + the p field (`.` and
+# the digits, then the exponent) with an `E` put before a three-digit
+# exponent: `0.` + 15 digits + `E-100`.
+PTEXT = _F.RECORD_P_WIDTH + 2
+_DIGITS_END = 1 + _F.RECORD_P_DIGITS  # the field's point and digits: its exponent after
 
 
 @dataclass
@@ -66,87 +57,34 @@ class Records:
         return len(self.n)
 
 
-def read(f: BinaryIO, path: str) -> Iterator[Records]:
-    """Yields the records of an open binary file, a chunk at a time."""
-    carry, first = b"", 0
-    while True:
-        data = f.read(CHUNK_BYTES)
-        if not data:
-            break
-        data = carry + data
-        cut = data.rfind(b"\n") + 1
-        carry = data[cut:]
-        if cut:
-            chunk = parse(data[:cut], first, path)
-            first += len(chunk)
-            yield chunk
-    if carry:  # a last line without its line end
-        yield parse(carry + b"\n", first, path)
+def read(path: str, chunk: int = CHUNK) -> Iterator[Records]:
+    """Yields the records of a result file, a chunk at a time. A line that
+    is not a record kolva writes raises FormatError (`FILE:LINE: why:
+    'the line'`) once the records before it are given."""
+    try:
+        for c in _kolva.read_results(path, chunk):
+            yield _records(c)
+    except ValueError as e:
+        raise FormatError.of(str(e), path, 1) from e
 
 
-def parse(buf: bytes, first: int, path: str) -> Records:
-    """Parses whole lines (each ending in LF); `first` numbers the first one."""
-    a = np.frombuffer(buf, np.uint8)
-    ends = np.flatnonzero(a == 10)
-    starts = np.concatenate((np.zeros(1, np.int64), ends[:-1] + 1))
-    length = ends - starts - (a[ends - 1] == 13)
-    padded = np.concatenate((a, np.zeros(LONG, np.uint8)))
-    rec = sliding_window_view(padded, LONG)[starts]
-    cls = _CLASS[rec[:, COUNT_FIELD[0] - 1:]]  # classes of columns 41-65
-
-    long_ = length == LONG
-    sized = long_ | (length == SHORT)
-    head = _matches(cls[:, :5], _HEAD) & (rec[:, [0, 1, 6]] == 32).all(1)
-    cd = cls[:, 1:4] == DIGIT  # the count: digits right-aligned
-    count_ok = cd[:, 2] & (cd[:, :2] <= cd[:, 1:]).all(1)
-    digits = rec[:, COUNT_FIELD[0]:COUNT_FIELD[1]].astype(np.int16) - 48
-    n = (digits * cd) @ np.array([100, 10, 1], np.int16)
-
-    f = rec[:, P_FIELD[0]:P_FIELD[1]]
-    mantissa = long_ & _matches(cls[:, 5:21], _MANTISSA)
-    exp2 = mantissa & _matches(cls[:, 21:25], _EXPONENT2)
-    exp3 = mantissa & _matches(cls[:, 21:25], _EXPONENT3)
-    number = exp2 | exp3
-    kind = np.where(number, NUMBER, BAD).astype(np.uint8)
-    untested = np.frombuffer(UNTESTED_FIELD, np.uint8)
-    short = ~long_ & (rec[:, P_FIELD[0]:SHORT] == untested).all(1)
-    kind[short] = UNTESTED
-    rest = np.flatnonzero(long_ & ~number)  # the rare forms
-    for k, word in zip((NONFINITE, NONFINITE, NONFINITE, STARS), _WORDS):
-        kind[rest[(f[rest] == word).all(1)]] = k
-    fits = np.where(long_, n >= 2, n <= 1)
-
-    checks = [
-        (sized, lambda i: f"a record of {length[i]} characters; result records have {LONG}, "
-                          f"or {SHORT} when the p-value is -9.00"),
-        (head, lambda i: "not a result record: columns 1, 2, 7, 41 and 45 must be blank, "
-                         "columns 42-44 the count of present p-values"),
-        (count_ok, lambda i: "the count of present p-values (columns 42-44) is not a number"),
-        (kind != BAD, lambda i: "the p-value (columns 46-65) is not in a form Kolva writes"),
-        (fits, lambda i: f"{n[i]} present p-values do not go with a record of {length[i]} "
-                         "characters"),
-    ]
-    good = np.logical_and.reduce([ok for ok, _ in checks])
-    if not good.all():
-        i = int(np.argmin(good))
-        text = bytes(a[starts[i]:ends[i]]).decode("latin-1").rstrip("\r")
-        why = next(msg for ok, msg in checks if not ok[i])(i)
-        raise FormatError(path, first + i + 1, f"{why}: {text[:70]!r}")
+def _records(c: Any) -> Records:
+    kind = _KIND[np.asarray(c.kind).view(np.uint8)]
+    number = kind == NUMBER
+    p = np.where(number, c.p, np.nan)
+    kind[number & (p > 1)] = ABOVE_ONE
 
     # The table's p column: `0` + the field, with an `E` before a
     # three-digit exponent, which every reader of numbers understands.
-    t = np.zeros((len(rec), PTEXT), np.uint8)
-    t[:, 0] = 48
-    t[:, 1:17] = f[:, :16]
-    t[:, 17:21] = f[:, 16:20]
-    t[exp3, 17] = 69
-    t[exp3, 18:22] = f[exp3, 16:20]
+    f = engine.as_bytes(c.ptext)
+    exp3 = number & (f[:, _DIGITS_END] != ord("E"))
+    t = np.zeros((len(f), PTEXT), np.uint8)
+    t[:, 0] = ord("0")
+    t[:, 1:PTEXT - 1] = f
+    t[exp3, _DIGITS_END + 1] = ord("E")
+    t[exp3, _DIGITS_END + 2:] = f[exp3, _DIGITS_END:]
     t[~number] = 0
     t[~number, :2] = np.frombuffer(b"NA", np.uint8)
-    plen = np.where(number, np.where(exp3, 22, 21), 2)
-
-    p = np.full(len(rec), np.nan)
-    p[number] = np.ascontiguousarray(t[number]).view(f"S{PTEXT}").ravel().astype(np.float64)
-    kind[number & (p > 1)] = ABOVE_ONE
-    return Records(first, n, kind, p, t, plen, rec[:, CHROM_FIELD[0]:CHROM_FIELD[1]],
-                   rec[:, ID_FIELD[0]:ID_FIELD[1]])
+    plen = np.where(number, np.where(exp3, PTEXT, PTEXT - 1), 2)
+    return Records(int(c.first), np.asarray(c.n_present, np.int16), kind, p, t, plen,
+                   engine.as_bytes(c.chrom), engine.as_bytes(c.id))

@@ -90,25 +90,24 @@ def _read_results(opt: Options, out: Outputs) -> Study:
     sgz = table.GzWriter(out(ssf.NAME), ssf.HEADER) if mp else None
     writer = ssf.Writer(sgz) if sgz else None
     try:
-        with open(opt.results, "rb") as f:
-            for rec in records.read(f, opt.results):
-                if mp:
-                    m = mp.next(rec, opt.results)
-                    codes, pos, row = chroms.codes(m.chrom), m.pos, m.row
-                    tsv.write(table.rows_from_map(m, rec))
-                    if writer:
-                        writer.add(m, rec, chroms.names, codes)
-                else:
-                    codes = chroms.codes(rec.chrom)
-                    pos = within.number(codes)
-                    tsv.write(table.rows_from_records(rec, pos))
+        for rec in records.read(opt.results):
+            if mp:
+                m = mp.next(rec, opt.results)
+                codes, pos, row = chroms.codes(m.chrom), m.pos, m.row
+                tsv.write(table.rows_from_map(m, rec))
+                if writer:
+                    writer.add(m, rec, chroms.names, codes)
+            else:
+                codes = chroms.codes(rec.chrom)
+                pos = within.number(codes)
+                tsv.write(table.rows_from_records(rec, pos))
 
-                    def row(i: int, rec: records.Records = rec,
-                            pos: np.ndarray = pos) -> Tuple[str, int, str, str, str]:
-                        text = [rec.chrom[i].tobytes(), rec.ident[i].tobytes()]
-                        c, ident = (t.decode("utf-8", "replace").strip() for t in text)
-                        return c, pos[i], ident, "", ""
-                acc.add(rec, codes, pos, row)
+                def row(i: int, rec: records.Records = rec,
+                        pos: np.ndarray = pos) -> Tuple[str, int, str, str, str]:
+                    text = [rec.chrom[i].tobytes(), rec.ident[i].tobytes()]
+                    c, ident = (t.decode("utf-8", "replace").strip() for t in text)
+                    return c, pos[i], ident, "", ""
+            acc.add(rec, codes, pos, row)
         if mp:
             mp.finish(acc.counts["variants"], opt.results)
     finally:

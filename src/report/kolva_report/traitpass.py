@@ -91,10 +91,7 @@ def read(path: str, results: str, n: int, keys: np.ndarray, present: np.ndarray,
                 dest[places] = (c.p if cast is None else cast)[within]
             lines = c.first + len(c)
     except ValueError as e:  # a line kolva stops at: the engine's FILE:LINE: what
-        path_line, _, what = str(e).partition(": ")
-        name, _, line = path_line.rpartition(":")
-        raise FormatError(name or path, int(line) if line.isdigit() else lines + 1,
-                          what or str(e)) from e
+        raise FormatError.of(str(e), path, lines + 1) from e
     if lines < records:
         raise FormatError(path, lines + 1, f"the p-value file ends after {lines} lines, but "
                                            f"{results} has {records} records")
