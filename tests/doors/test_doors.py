@@ -43,8 +43,7 @@ TABLE = {
     "repeat_count": ("lower", "1 0.5 1 2*0.25 1\n", PVALS, True, READ, None),
     "comma_and_slash": ("lower", "1,0.5,1,0.25,0.25,1/ 7 7\n", PVALS, True, READ, None),
     "more_values": ("lower", LOWER + "0.9 1\n", PVALS, True, READ,
-                    "corr.txt:4: the correlation file holds values beyond the 6 of the lower "
-                    "triangle of 3 phenotypes"),
+                    "corr.txt:4: values beyond the 6 of the lower triangle of 3 phenotypes"),
     "asymmetric": ("full", "1 0.5 0.25\n0.4 1 0.25\n0.25 0.25 1\n", PVALS, False,
                    "corr.txt:2: the whole matrix is not symmetric: row 2, column 1 holds 0.4 "
                    "but row 1, column 2 holds 0.5", None),
@@ -60,7 +59,7 @@ TABLE = {
     "pvals_more_values": ("lower", LOWER, PVALS.replace("0.3\n", "0.3 0.6\n"), True,
                           "pvals.txt:3: the line holds more than 3 p-values (a file of more "
                           "phenotypes? kolva would read the first 3; ask for first_n to do "
-                          "the same)", None),
+                          "the same)", "pvals.txt:3: the line holds more than 3 p-values"),
     "pvals_not_a_number": ("lower", LOWER, PVALS.replace("0.9", "0.9x"), False,
                            "pvals.txt:4: a p-value is not a number", None),
 }

@@ -67,9 +67,10 @@ BROKEN = [
      r"run/corr.txt:1: with this matrix the engine gives p = .* the results were made with "
      r"another matrix"),
     (edit("pvals.txt", lambda r: r[:30]), True,
-     r"run/pvals.txt:31: the p-value file ends after 30 lines, but .* has 40 records"),
-    (edit("pvals.txt", lambda r: r + r[:1]), True,
-     r"run/pvals.txt:41: the p-value file goes on past the 40 records"),
+     r"run/pvals.txt:31: the file ends after 30 lines, but the run has 40 variants$"),
+    (edit("pvals.txt", lambda r: r[:2] + [r[2].rstrip("\n") + " 0.5\n"] + r[3:]), True,
+     r"run/pvals.txt:3: the line holds more than 3 p-values: kolva reads the first 3 and ignores "
+     r"the rest, but kolva-report refuses such a file"),
     (edit("pvals.txt", lambda r: r[:3] + ["1 rs4 0.5\n"] + r[4:]), True,
      r"run/pvals.txt:4: "),  # a line kolva stops at, in the engine's words
     (edit("pvals.txt", other_id), True,

@@ -80,8 +80,8 @@ def _analyse(opt: Any, run: Run, study: Any, found: List[Locus]) -> Result:
     significant = np.union1d(np.fromiter(study.acc.significant, np.int64,
                                          len(study.acc.significant)), checked)
     regional = _regional_records(found, rec.codes, rec.pos, opt.window)
-    traits = traitpass.read(run.pvals, opt.results, run.phenotypes, rec.keys, rec.n,
-                            traitpass.Wanted(significant, regional, unique_drawn))
+    traits = traitpass.read(run.folder, run.pvals, opt.results, run.phenotypes, rec.keys,
+                            rec.n, traitpass.Wanted(significant, regional, unique_drawn))
     # The engine on the kept rows: checked against the result file, and the
     # leads' carrying traits.
     details = engine.combine_details(traits.sig_rows, run.corr) if len(significant) \

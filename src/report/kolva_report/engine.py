@@ -95,13 +95,28 @@ def as_bytes(a: np.ndarray) -> np.ndarray:
     return np.ascontiguousarray(a).view(np.uint8).reshape(-1, width)
 
 
-def read_pvals(path: str, phenotypes: int, chunk: int = 1 << 18) -> Iterator[PvalChunk]:
-    """The p-value file, chunk by chunk, each line read exactly as kolva reads
-    it (a line of more values than the phenotypes for its first n, as kolva
-    does). A line kolva would stop at raises ValueError("FILE:LINE: what")."""
-    for c in module().read_pvals(path, phenotypes, chunk=chunk, first_n=True):
-        yield PvalChunk(int(c.first), as_bytes(c.chrom), as_bytes(c.id),
-                        np.asarray(c.p, np.float64))
+def read_pvals(folder: str, chunk: int = 1 << 18) -> Iterator[PvalChunk]:
+    """The run's p-value file, chunk by chunk, each line read exactly as kolva
+    reads it, as many lines as defdims gives. A line kolva would stop at, and
+    a file shorter than the run, raise ValueError("FILE:LINE: what"), the
+    library's message. So does a line of more values than the run's
+    phenotypes, which kolva reads for its first n: the report refuses it
+    (and says why), as it refuses a correlation file with values beyond its
+    layout."""
+    try:
+        for c in module().read_pvals(folder, chunk=chunk):
+            yield PvalChunk(int(c.first), as_bytes(c.chrom), as_bytes(c.id),
+                            np.asarray(c.p, np.float64))
+    except ValueError as e:
+        said = str(e)
+        if "holds more than" in said:  # the library's refusal of a longer line
+            place, _, what = said.partition(": the line holds more than ")
+            n = what.split(" ", 1)[0]
+            raise ValueError(f"{place}: the line holds more than {n} p-values: kolva reads the "
+                             f"first {n} and ignores the rest, but kolva-report refuses such a "
+                             "file, as it is most likely the p-value file of a run with more "
+                             "phenotypes") from e
+        raise
 
 
 def default_threads() -> int:
