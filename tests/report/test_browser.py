@@ -128,7 +128,9 @@ def test_every_plot_names_its_legend(page):
     assert "p = 5e-08" in keys["manhattan"] and "locus lead" in keys["manhattan"]
     if "lambda_method" in s:
         assert "uniform p" in keys["qq"]
-        assert "above: p = 5e-08" in keys["miami"] and "below: locus lead" in keys["miami"]
+        assert "p = 5e-08" in keys["miami"] and "locus lead" in keys["miami"]
+        novel = "lead of a locus found only by combining"
+        assert (novel in keys["manhattan"]) == (novel in keys["miami"]) == (s["novel_loci"] > 0)
         regional = [k for k in keys if k.startswith("regional_")]
         assert regional and all("combined" in keys[k] and " alone" in keys[k] for k in regional)
 

@@ -218,8 +218,8 @@ def _traits_cell(r: Dict, names: List[str], threshold: float) -> str:
     return (f'<td class="pertrait" data-label="trait p-values"><details><summary>p of all '
             f'{len(names)} traits</summary><table class="pertrait"><thead><tr>'
             f'<th scope="col">trait</th><th scope="col" class="num">p at the lead</th>'
-            f'<th scope="col" class="num">smallest nearby</th></tr></thead><tbody>{"".join(rows)}</tbody></table>'
-            f"</details></td>")
+            f'<th scope="col" class="num">smallest nearby</th></tr></thead>'
+            f'<tbody>{"".join(rows)}</tbody></table></details></td>')
 
 
 def _loci(s: Dict, loci: List[Dict]) -> str:

@@ -32,6 +32,7 @@ NAMED_LEADS = 20            # the strongest leads are named on the genome-wide p
 _QQ_CELLS = 1000
 _MANHATTAN_CELLS = (1200, 450)  # about one per pixel of the image
 _ZERO_BAND = 1.07           # p = 0 drawn at this times the largest finite -log10 p
+_LABEL_GAP = 0.012          # the narrowest gap between two leads' names, of the axis width
 
 
 def minus_log10(p: np.ndarray) -> np.ndarray:
@@ -154,7 +155,7 @@ class _Axis:
 
 
 def _track(ax: Any, p: np.ndarray, codes: np.ndarray, pos: np.ndarray, chroms: ChromTable,
-           threshold: float, zero_mark: str = ZERO_MARK) -> _Axis:
+           threshold: float, zero_mark: str = ZERO_MARK, what: str = "p") -> _Axis:
     """-log10 p along the chromosomes into ax (chromosomes in plot order,
     alternating colours), with lines at the threshold and at 1e-5, and
     p = 0 at the top."""
@@ -196,7 +197,7 @@ def _track(ax: Any, p: np.ndarray, codes: np.ndarray, pos: np.ndarray, chroms: C
         zeros = int(np.count_nonzero(zero))
         if zeros:
             ax.plot(x[zero], np.full(zeros, axis.zero_y), zero_mark, ms=6, color=BLACK,
-                    label=zero_label(zeros))
+                    label=zero_label(zeros, what), ls="none")
         ax.set_xticks([offset[c] + lo[c] - 0.5 + width[c] / 2 for c in order],
                       [genome.label(chroms.names[c]) for c in order],
                       fontsize=8 if len(order) <= 26 else 6,
@@ -205,7 +206,7 @@ def _track(ax: Any, p: np.ndarray, codes: np.ndarray, pos: np.ndarray, chroms: C
     else:
         ax.text(0.5, 0.5, "no tested variants", ha="center", transform=ax.transAxes)
     ax.axhline(line, color=THRESHOLD_COLOUR, ls="--", lw=0.8, label=f"p = {threshold:g}")
-    ax.axhline(5, color="0.5", ls=":", lw=0.8, label="p = 1e-5")
+    ax.axhline(5, color="0.5", ls=":", lw=0.8, label="p = 1e-05")
     ax.set_ylim(0, top)
     return axis
 
@@ -226,23 +227,47 @@ def _mark_leads(ax: Any, axis: _Axis, leads: Leads, p: np.ndarray, named: bool) 
                     label=f"{label} ({int(sel.sum()):,})", zorder=3)
     if not named:
         return
+    # The strongest leads' ids, upright above them; ids closer than a label's
+    # width are pushed apart along the axis and joined to their lead by a line.
     first = np.arange(min(NAMED_LEADS, len(x)))
-    span = np.diff(ax.get_xlim())[0]
-    last_x, tier = -np.inf, 0
-    for i in first[np.argsort(x[first], kind="stable")]:
-        # labels closer than 2 % of the axis climb in tiers, so none covers another
-        tier = tier + 1 if x[i] - last_x < 0.02 * span and tier < 3 else 0
-        last_x = x[i]
-        ax.annotate(leads.ids[i], (x[i], y[i]), xytext=(3, 5 + 11 * tier),
-                    textcoords="offset points", fontsize=7, rotation=30,
-                    color=NOVEL_COLOUR if novel[i] else BLACK, annotation_clip=False)
+    lo, hi = ax.get_xlim()
+    frac = (x[first] - lo) / (hi - lo)
+    order = np.argsort(frac, kind="stable")
+    placed = frac[order].copy()
+    for k in range(1, len(placed)):
+        placed[k] = max(placed[k], placed[k - 1] + _LABEL_GAP)
+    overflow = placed[-1] - 1 if len(placed) else 0
+    if overflow > 0:  # pushed past the right end: shift back, keeping the gaps
+        placed = np.minimum(placed, 1 - _LABEL_GAP * np.arange(len(placed))[::-1])
+    width_pt = ax.figure.get_figwidth() * 72 * 0.92
+    for i, at in zip(first[order], placed):
+        dx = (at - frac[i]) * width_pt
+        ax.annotate(leads.ids[i], (x[i], y[i]), xytext=(dx, 10), textcoords="offset points",
+                    fontsize=7, rotation=90, ha="center", va="bottom",
+                    color=NOVEL_COLOUR if novel[i] else BLACK, annotation_clip=False,
+                    arrowprops={"arrowstyle": "-", "lw": 0.5, "color": "0.5",
+                                "shrinkA": 0, "shrinkB": 4})
 
 
 def _headroom(ax: Any, leads: Optional[Leads]) -> None:
     """Room above the highest point for the leads' names."""
     if leads is not None and len(leads.ids):
         bottom, top = ax.get_ylim()
-        ax.set_ylim(bottom, top * 1.15)
+        ax.set_ylim(bottom, top * 1.35)
+
+
+def _legend_above(ax: Any, extra: Any = None) -> List[str]:
+    """The legend in a row above the axes (it hides no point); extra: more
+    axes whose entries not yet named join it. Returns its entries."""
+    handles, labels = ax.get_legend_handles_labels()
+    for other in extra or ():
+        for h, label in zip(*other.get_legend_handles_labels()):
+            if label not in labels:
+                handles.append(h)
+                labels.append(label)
+    ax.legend(handles, labels, loc="lower left", bbox_to_anchor=(0, 1.01), ncol=min(len(labels), 5),
+              frameon=False, fontsize=7, borderaxespad=0)
+    return labels
 
 
 def manhattan(out: str, p: np.ndarray, codes: np.ndarray, pos: np.ndarray, chroms: ChromTable,
@@ -255,9 +280,9 @@ def manhattan(out: str, p: np.ndarray, codes: np.ndarray, pos: np.ndarray, chrom
         _mark_leads(ax, axis, leads, leads.p, True)
     ax.set_xlabel(xlabel)
     ax.set_ylabel("$-\\log_{10}\\,p$")
-    ax.legend(loc="upper right", frameon=True, framealpha=0.9, edgecolor="none", fontsize=7)
+    labels = _legend_above(ax)
     fig.savefig(out, format="png")
-    return legend(ax)
+    return labels
 
 
 def miami(out: str, p: np.ndarray, best: np.ndarray, codes: np.ndarray, pos: np.ndarray,
@@ -268,7 +293,7 @@ def miami(out: str, p: np.ndarray, best: np.ndarray, codes: np.ndarray, pos: np.
     fig = Figure(figsize=(12, 6.5), dpi=100, layout="constrained")
     up, down = fig.subplots(2, 1, sharex=True)
     axes = _track(up, p, codes, pos, chroms, threshold), \
-        _track(down, best, codes, pos, chroms, threshold, zero_mark="v")
+        _track(down, best, codes, pos, chroms, threshold, "v", "best single-trait p")
     top = max(up.get_ylim()[1], down.get_ylim()[1])
     up.set_ylim(0, top)
     down.set_ylim(top, 0)
@@ -279,7 +304,6 @@ def miami(out: str, p: np.ndarray, best: np.ndarray, codes: np.ndarray, pos: np.
     up.set_ylabel("combined: $-\\log_{10}\\,p$")
     down.set_ylabel("best single trait: $-\\log_{10}\\,p$")
     down.set_xlabel(xlabel)
-    for ax, where in ((up, "upper right"), (down, "lower right")):
-        ax.legend(loc=where, frameon=True, framealpha=0.9, edgecolor="none", fontsize=7)
+    labels = _legend_above(up, [down])
     fig.savefig(out, format="png")
-    return [f"above: {e}" for e in legend(up)] + [f"below: {e}" for e in legend(down)]
+    return labels
