@@ -50,8 +50,7 @@ def minus_log10(p: np.ndarray) -> np.ndarray:
 def zero_level(y: np.ndarray, floor: float) -> Tuple[float, float]:
     """Where p = 0 is drawn on an axis of values y (inf for p = 0), and the
     axis' top: above the largest finite value, and above floor."""
-    finite = y[np.isfinite(y)]
-    high = max(floor, float(finite.max()) if len(finite) else 0.0)
+    high = max(floor, float(np.max(y, where=np.isfinite(y), initial=0.0)))
     return high * _ZERO_BAND, high * _ZERO_BAND * 1.05
 
 

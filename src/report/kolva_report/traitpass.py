@@ -3,7 +3,7 @@ it, beside what the result file gave. Kept per variant: the best
 single-trait p (for novelty and the Miami plot). Kept per trait: a
 histogram of its p-values (for its lambda GC). Kept for chosen variants
 only: the whole row of every significant variant, the per-trait p of the
-variants in the regional plots, and the present/missing pattern of the
+variants in the regional plots, the present/missing pattern of the
 variants drawn for the null, and the whole row of every variant with a
 single-trait p below the threshold (for the loci's associated traits and
 the count of p = 0, which is below any threshold). Each line is checked
