@@ -41,7 +41,7 @@ def regional(out: str, title: str, pos: np.ndarray, p: np.ndarray, traits: np.nd
     series of its own; p = 0 at the top. Returns the legend's entries."""
     # two to a row; fixed margins (a constrained layout takes longer to work out)
     fig = Figure(figsize=(6.0, 3.8), dpi=100)
-    fig.subplots_adjust(left=0.1, right=0.98, bottom=0.13, top=0.74)
+    fig.subplots_adjust(left=0.1, right=0.98, bottom=0.13, top=0.78)
     ax = fig.add_subplot()
     mb = pos / 1e6
     ys = [minus_log10(traits[:, k]) for k in range(len(names))]

@@ -34,7 +34,8 @@ table.pertrait td.num { white-space: nowrap; }
 figcaption .key { display: block; }
 ul.meaning li { margin: 0.3em 0; }
 figure { margin: 1.5em 0; }
-.regional figure { display: inline-block; vertical-align: top; margin: 0.5em 0.8em 0.5em 0; }
+.regional figure { display: inline-block; vertical-align: top; margin: 0.5em 0.8em 0.5em 0;
+                  width: 602px; max-width: 100%; }  /* the image and its border */
 figure img { max-width: 100%; height: auto; border: 1px solid #eee; }
 figcaption { color: #555; font-size: 0.9em; }
 @media (max-width: 480px) {
@@ -222,6 +223,10 @@ def _traits_cell(r: Dict, names: List[str], threshold: float) -> str:
             f'<tbody>{"".join(rows)}</tbody></table></details></td>')
 
 
+def _span(start: int, end: int) -> str:
+    return f"{start:,}" if start == end else f"{start:,}&ndash;<wbr>{end:,}"
+
+
 def _loci(s: Dict, loci: List[Dict]) -> str:
     if s.get("loci") is None:
         return ("<h2>Loci</h2>\n<p>No variant map: without positions there are no loci "
@@ -242,8 +247,7 @@ def _loci(s: Dict, loci: List[Dict]) -> str:
                   for k in ("associated_traits", "carrying_traits")}
         rows.append(
             f'<tr><td class="num" data-label="locus">{link}</td>'
-            f'<td data-label="region">{escape(r["chrom"])}:{r["start"]:,}&ndash;<wbr>'
-            f'{r["end"]:,}</td>'
+            f'<td data-label="region">{escape(r["chrom"])}:{_span(r["start"], r["end"])}</td>'
             f'<td class="lead" data-label="lead">{escape(r["lead_id"])}</td>'
             f'<td class="num" data-label="lead position">{r["lead_pos"]:,}</td>'
             f'<td data-label="alleles">{escape(r["allele1"])}/{escape(r["allele2"])}</td>'

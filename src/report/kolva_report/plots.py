@@ -87,15 +87,17 @@ def qq(out: str, sorted_p: np.ndarray, lam: Optional[float],
     quantile = null_quantile or (lambda u: u)
     null = "the method's null" if null_quantile else "uniform p"
     if n:
-        obs = minus_log10(sorted_p)
-        exp = minus_log10(quantile(np.arange(1, n + 1) / (n + 1)))
-        zeros = int(np.count_nonzero(np.isinf(obs)))
-        zero_y, top = zero_level(obs, float(exp[0]))
-        obs32, exp32 = obs[zeros:].astype(np.float32), exp[zeros:].astype(np.float32)
+        zeros = int(np.searchsorted(sorted_p, 0.0, side="right"))  # p = 0 come first
+        # float32: far below a pixel (each float64 array lives only while converted)
+        obs = minus_log10(sorted_p[zeros:]).astype(np.float32)
+        expected = minus_log10(quantile(np.arange(1, n + 1) / (n + 1))).astype(np.float32)
+        exp_max = float(expected[0])
+        zero_y, top = zero_level(obs[:1], exp_max)  # obs[0]: the largest
+        exp_zero, exp = expected[:zeros], expected[zeros:]
         keep = np.zeros(0, bool)
-        if len(obs32):
-            xb = (exp32 * np.float32(_QQ_CELLS / exp[0])).astype(np.int32)
-            yb = (obs32 * np.float32(_QQ_CELLS / top)).astype(np.int32)
+        if len(obs):
+            xb = (exp * np.float32(_QQ_CELLS / exp_max)).astype(np.int32)
+            yb = (obs * np.float32(_QQ_CELLS / top)).astype(np.int32)
             keep = np.concatenate(([True], (xb[1:] != xb[:-1]) | (yb[1:] != yb[:-1])))
         # The k-th smallest of n uniform values is Beta(k, n + 1 - k); through
         # the null's quantiles, the band of the k-th smallest under that null.
@@ -104,16 +106,16 @@ def qq(out: str, sorted_p: np.ndarray, lam: Optional[float],
         ax.fill_between(minus_log10(quantile(k / (n + 1))), minus_log10(quantile(band[0])),
                         minus_log10(quantile(band[1])), color="0.85", lw=0,
                         label=f"95 % band of each value under {null}")
-        ax.plot([0, exp[0]], [0, exp[0]], color=BLACK, lw=0.8,
+        ax.plot([0, exp_max], [0, exp_max], color=BLACK, lw=0.8,
                 label=f"diagonal: observed = expected under {null}")
         if null_quantile:
             u = np.geomspace(1 / (n + 1), 1, 200)
             ax.plot(minus_log10(quantile(u)), minus_log10(u), color=VERMILLION, ls="--",
                     lw=0.8, label="uniform p (the classic reference)")
-        ax.plot(exp32[keep], obs32[keep], "o", ms=2.5, mew=0, color=BLUE,
+        ax.plot(exp[keep], obs[keep], "o", ms=2.5, mew=0, color=BLUE,
                 label=f"the study's {n:,} combined p-values")
         if zeros:
-            ax.plot(exp[:zeros], np.full(zeros, zero_y), ZERO_MARK, ms=5, color=BLACK,
+            ax.plot(exp_zero, np.full(zeros, zero_y), ZERO_MARK, ms=5, color=BLACK,
                     label=zero_label(zeros))
         ax.set_ylim(0, top)
         ax.legend(loc="upper left", frameon=False, fontsize=7)
