@@ -34,8 +34,8 @@ table.pertrait td.num { white-space: nowrap; }
 figcaption .key { display: block; }
 ul.meaning li { margin: 0.3em 0; }
 figure { margin: 1.5em 0; }
-.regional figure { display: inline-block; vertical-align: top; margin: 0.5em 0.8em 0.5em 0;
-                  width: 602px; max-width: 100%; }  /* the image and its border */
+.regional { display: flex; flex-wrap: wrap; column-gap: 0.8em; }
+.regional figure { flex: 0 1 602px; min-width: 0; margin: 0.5em 0; }  /* image and border */
 figure img { max-width: 100%; height: auto; border: 1px solid #eee; }
 figcaption { color: #555; font-size: 0.9em; }
 @media (max-width: 480px) {
