@@ -36,15 +36,12 @@ _LABEL_GAP = 0.012          # the narrowest gap between two leads' names, of the
 
 
 def minus_log10(p: np.ndarray) -> np.ndarray:
-    """-log10 p as float64: +inf for p = 0, NaN for NaN and for a negative value."""
+    """-log10 p as float64: +inf for p = 0, NaN for NaN and for a negative
+    value (which the callers draw as such, so numpy need not warn of them)."""
     out = np.array(p, np.float64)
-    zero, negative = out == 0, out < 0
-    out[zero | negative] = 1
-    np.log10(out, out=out)
-    np.negative(out, out=out)
-    out[zero] = np.inf
-    out[negative] = np.nan
-    return out
+    with np.errstate(divide="ignore", invalid="ignore"):
+        np.log10(out, out=out)
+    return np.negative(out, out=out)
 
 
 def zero_level(y: np.ndarray, floor: float) -> Tuple[float, float]:
