@@ -57,7 +57,12 @@ bool number_field(std::string_view f, double& p) {
   const std::string_view exp = two ? e.substr(1) : e;
   std::memcpy(text + n, exp.data(), exp.size());
   n += exp.size();
-  return std::from_chars(text, text + n, p).ec == std::errc();
+  const auto r = std::from_chars(text, text + n, p);
+  // A value beyond a double's range is still one the field can show: below
+  // the smallest it reads as 0, above the largest as infinity.
+  if (r.ec == std::errc::result_out_of_range)
+    p = exp[0] == '-' ? 0.0 : std::numeric_limits<double>::infinity();
+  return r.ec == std::errc() || r.ec == std::errc::result_out_of_range;
 }
 
 // r: the line as kept (the whole line when it has a record's length);

@@ -5,6 +5,11 @@ SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), os.pardir, os.p
 sys.path.insert(0, os.path.join(SOURCE, "src", "report"))
 
 
+def pytest_configure(config):
+    # numpy's warnings (divide by zero, invalid value) are faults of the report
+    config.addinivalue_line("filterwarnings", "error::RuntimeWarning")
+
+
 def record(chrom, ident, n, pfield):
     """A result record as Kolva writes it, without its line end."""
     return f"  {chrom:<4} {ident:<33} {n:3d} {pfield}"

@@ -3,6 +3,7 @@ import base64
 import gzip
 import json
 import os
+import re
 import shutil
 import subprocess
 
@@ -86,15 +87,52 @@ def test_renders_every_picture_at_its_natural_size(page):
     assert links == [True] * regional
 
 
-def test_loci_table_is_loci_tsv(page):
-    driver, _, d = page
+SHORT_P = r"^(\d\.\d\de[-+]\d{2,3}|< 4\.94e-324)$"
+
+
+def test_loci_table_speaks_short_p_and_names_both_trait_columns(page):
+    driver, s, d = page
     with open(d / "loci.tsv") as f:
-        loci = [line.rstrip("\n").split("\t") for line in f]
-    shown = driver.execute_script("""const t = document.querySelector('table.loci');
-        return t ? [...t.rows].map(r => [...r.cells].map(c => c.textContent)) : []""")
-    assert len(loci) > 1 and shown[0] == loci[0]
-    novel = {"1": "yes", "0": "no", "NA": "n/a"}
-    assert [r[:11] + [novel[r[11]]] + r[12:] for r in loci[1:101]] == shown[1:]
+        head, *loci = [line.rstrip("\n").split("\t") for line in f]
+    tsv = [dict(zip(head, r)) for r in loci[:100]]
+    shown = driver.execute_script("""return [...document.querySelectorAll(
+        'table.loci > tbody > tr')].map(tr => Object.fromEntries([...tr.children].map(
+            c => [c.dataset.label, {text: c.textContent, title: c.title}])))""")
+    assert len(tsv) > 1 and len(shown) == len(tsv)
+    run = "lambda_method" in s
+    for r, row in zip(tsv, shown):
+        assert row["lead"]["text"] == r["lead_id"]
+        assert re.match(SHORT_P, row["p"]["text"]) and row["p"]["title"] == r["p"]
+        assert float(row["p"]["text"]) == pytest.approx(float(r["p"]), rel=5e-3)
+        for k in ("associated", "carrying"):
+            assert row[f"{k} traits"]["text"] == (r[f"{k}_traits"].replace(",", ", ")
+                                                  if run else "n/a")
+        if run:  # the lead's smallest trait p is below its combined p < threshold
+            assert r["carrying_traits"].split(",")[0] in r["associated_traits"].split(",")
+    # no p-value as record text (15 digits) anywhere in the table, folded or not
+    text = driver.execute_script("return document.querySelector('table.loci').textContent")
+    assert not re.search(r"\d{15}", text)
+    if run:  # the per-trait p-values unfold
+        cells = driver.execute_script("""const d = document.querySelector('table.loci details');
+            d.open = true;
+            return [...d.querySelectorAll('tbody td')].map(c => [c.textContent, c.title])""")
+        values = [v for v in cells if v[1]]
+        assert values and all(re.match(SHORT_P, t) for t, _ in values)
+
+
+def test_every_plot_names_its_legend(page):
+    driver, s, _ = page
+    keys = driver.execute_script("""return Object.fromEntries([...document.querySelectorAll(
+        'figure')].map(f => [f.id, (f.querySelector('.key') || {}).textContent]))""")
+    assert "diagonal: observed = expected" in keys["qq"] and "95 % band" in keys["qq"]
+    assert "p = 5e-08" in keys["manhattan"] and "locus lead" in keys["manhattan"]
+    if "lambda_method" in s:
+        assert "uniform p" in keys["qq"]
+        assert "p = 5e-08" in keys["miami"] and "locus lead" in keys["miami"]
+        novel = "lead of a locus found only by combining"
+        assert (novel in keys["manhattan"]) == (novel in keys["miami"]) == (s["novel_loci"] > 0)
+        regional = [k for k in keys if k.startswith("regional_")]
+        assert regional and all("combined" in keys[k] and " alone" in keys[k] for k in regional)
 
 
 def test_makes_no_network_request(page):
@@ -126,8 +164,8 @@ def test_shows_the_numbers_of_summary_json(page):
         **{k: f"{s[k]:,}" for k in ("variants", "tested", "fewer_than_two_present",
                                      "p_asterisks", "p_not_a_number", "p_above_1",
                                      "below_5e-8", "below_1e-5")},
-        "lambda_gc": f"{lam:.4f}", "smallest_p": f"{s['smallest_p']:.3g}",
-        "loci": f"{s['loci']:,}",
+        "lambda_gc": f"{lam:.4f}", "smallest_p": f"{s['smallest_p']:.2e}",
+        "p_zero": "0", "loci": f"{s['loci']:,}",
         **({"lambda_method": f"{s['lambda_method']:.4f}", "novel_loci": f"{s['novel_loci']:,}"}
            if "lambda_method" in s else {})}
     assert float(shown["lambda_gc"]) == pytest.approx(lam, abs=5e-5)
@@ -141,8 +179,8 @@ def test_shows_the_numbers_of_summary_json(page):
          for t in s["top"]]
 
 
-@pytest.mark.parametrize("media, width", [("screen", 360), ("print", 700)])
-def test_fits_a_narrow_window_and_paper(page, media, width):
+@pytest.mark.parametrize("media, width", [("screen", 1400), ("screen", 360), ("print", 700)])
+def test_fits_a_wide_and_a_narrow_window_and_paper(page, media, width):
     driver, _, _ = page
     driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": media})
     driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride",
@@ -150,10 +188,15 @@ def test_fits_a_narrow_window_and_paper(page, media, width):
                             "mobile": False})
     try:
         fit = driver.execute_script("""const root = document.documentElement;
+            const t = document.querySelector('table.loci'), w = t.parentElement;
             return {page: root.scrollWidth - root.clientWidth,
                     imgs: [...document.images].map(i => i.getBoundingClientRect().right)
-                          .every(r => r <= root.clientWidth)}""")
-        assert fit == {"page": 0, "imgs": True}
+                          .every(r => r <= root.clientWidth),
+                    loci: w.scrollWidth - w.clientWidth,
+                    cells: [...t.querySelectorAll('td')].every(
+                        c => c.getBoundingClientRect().right <= root.clientWidth)}""")
+        # nothing scrolls sideways: every column of the loci table in sight
+        assert fit == {"page": 0, "imgs": True, "loci": 0, "cells": True}
     finally:
         driver.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
         driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"media": ""})

@@ -83,3 +83,34 @@ def test_carrying_traits_from_the_engine(r, p, expected):
     corr = np.full((n, n), r) + np.eye(n) * (1 - r)
     d = engine.combine_details(np.array([p]), corr)
     assert loci.carrying(d.j, d.order) == [expected]
+
+
+# Associated traits of one locus on chromosome 1 at [1000, 1100] (window W,
+# threshold T): per record (chrom, pos, p of traits 0-2) -> (trait, smallest p).
+ASSOCIATED = {
+    "window edges: start - W and end + W in, one base beyond out": (
+        [(1, 900, [1e-9, NA, NA]), (1, 899, [NA, 1e-12, NA]), (1, 1200, [NA, NA, 1e-8]),
+         (1, 1201, [NA, 1e-12, NA])], [(0, 1e-9), (2, 1e-8)]),
+    "at the threshold is not below it; another chromosome is not near": (
+        [(1, 1000, [T, 2e-7, NA]), (2, 1000, [1e-20, NA, 1e-20])], [(1, 2e-7)]),
+    "strongest first, each by its smallest p over the window": (
+        [(1, 1000, [5e-7, 1e-8, 0.5]), (1, 1050, [1e-10, 0.3, 9e-7])],
+        [(0, 1e-10), (1, 1e-8), (2, 9e-7)]),
+    "equal smallest p: column order": (
+        [(1, 1000, [3e-8, 3e-8, NA]), (1, 1100, [NA, NA, 3e-8])],
+        [(0, 3e-8), (1, 3e-8), (2, 3e-8)]),
+    "a trait missing at the lead counts from its neighbours": (
+        [(1, 1000, [1e-9, NA, NA]), (1, 1090, [0.2, 4e-7, NA])], [(0, 1e-9), (1, 4e-7)]),
+    "p = 0 is the smallest, ties at 0 in column order": (
+        [(1, 1000, [1e-300, 0.0, NA]), (1, 1010, [NA, 0.5, 0.0])],
+        [(1, 0.0), (2, 0.0), (0, 1e-300)]),
+    "no record near": ([(1, 5000, [1e-9, 1e-9, 1e-9])], []),
+}
+
+
+@pytest.mark.parametrize("records, expected", ASSOCIATED.values(), ids=ASSOCIATED.keys())
+def test_associated_traits(records, expected):
+    chrom, pos, rows = (np.array(c) for c in zip(*records))
+    locus = loci.Locus(0, 1, 1000, 1100, 1)
+    loci.associate([locus], chrom, pos.astype(np.int64), rows.astype(float), T, W)
+    assert locus.associated == expected

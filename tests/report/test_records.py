@@ -12,6 +12,7 @@ FORMS = [
     (".728815521369720E+00", 6, NUMBER, 0.72881552136972, "0.728815521369720E+00"),
     (".500000000000000E-05", 2, NUMBER, 5e-06, "0.500000000000000E-05"),
     (".183482830401044-100", 6, NUMBER, 1.83482830401044e-101, "0.183482830401044E-100"),
+    (".000000000000000E+00", 2, NUMBER, 0.0, "0.000000000000000E+00"),
     (".100000000000000+101", 3, ABOVE_ONE, 1e100, "0.100000000000000E+101"),
     ("-9.00", 1, UNTESTED, None, "NA"),
     ("-9.00", 0, UNTESTED, None, "NA"),
@@ -73,6 +74,26 @@ def test_rows_without_a_map_number_records_within_their_chromosome(tmp_path):
     assert [r.split("\t")[1] for r in rows] == ["1", "1", "2", "1", "3", "2"]
     assert rows[0] == "1\t1\trs0\t\t\t2\t0.100000000000000E-01\t2.000000"
     assert rows[5] == "2\t2\trs9\t\t\t1\tNA\tNA"
+
+
+# The record's p field -> neg_log10_p and the page's short form: from the
+# digits, exact below the smallest double; p = 0 as the smallest double.
+@pytest.mark.parametrize("field, neg, short", [
+    (".500000000000000E-05", "5.301030", "5.00e-06"),
+    (".999500000000000E-04", "4.000217", "1.00e-04"),
+    (".183482830401044-100", "100.736405", "1.83e-101"),
+    (".100000000000000-329", "330.000000", "1.00e-330"),
+    (".000000000000000E+00", "323.306215", "< 4.94e-324"),
+    ("-9.00", "NA", "n/a"),
+])
+def test_neg_log10_and_short_p_from_the_digits(tmp_path, field, neg, short):
+    from kolva_report import pvalues
+    path = tmp_path / "r.txt"
+    path.write_bytes((record("1", "rs1", 2 if field != "-9.00" else 1, field) + "\r\n").encode())
+    rec = next(records.read(str(path)))
+    text, length = table.neg_columns(rec)
+    assert bytes(text[0, :length[0]]).decode() == neg
+    assert pvalues.short(bytes(rec.ptext[0, :rec.plen[0]]).decode()) == short
 
 
 def test_chromosome_plot_order():

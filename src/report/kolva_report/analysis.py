@@ -1,7 +1,7 @@
 """The run analysis: the run's p-value file beside the results, the
-method's null, the loci's carrying traits and novelty, per-trait lambda
-GC, and the run's pictures. Everything the method computes comes from the
-engine (engine.py)."""
+method's null, the loci's carrying and associated traits and novelty,
+per-trait lambda GC and p = 0 counts, and the run's pictures. Everything the
+method computes comes from the engine (engine.py)."""
 import os
 from dataclasses import dataclass
 from typing import Any, Callable, Dict, List, Optional, Sequence, Tuple
@@ -10,7 +10,8 @@ import numpy as np
 
 from . import engine, figures, null as null_mod, plots, traitpass
 from .formats import FormatError, where
-from .loci import Locus, carrying, mark_novel
+from .loci import Locus, associate, carrying, mark_novel
+from .pvalues import short
 from .runfolder import Run
 
 REGIONAL = 10      # regional plots of the strongest loci
@@ -24,12 +25,17 @@ def check_engine() -> None:
     engine.default_threads()  # loads the module, or stops naming --no-run
 
 
+# A picture of the page: its file name, caption and the entries of its legend.
+Image = Tuple[str, str, List[str]]
+
+
 @dataclass
 class Result:
     summary: Dict
     quantile: Optional[Callable[[np.ndarray], np.ndarray]]  # None without draws
-    draw: Callable[..., List[Tuple[str, str]]]
+    draw: Callable[..., List[Image]]
     lead_rows: Dict[int, np.ndarray]  # the lead's single-trait p-values, by record number
+    best: np.ndarray  # every record's best single-trait p, NaN where none is present
 
 
 def _check_count(run: Run, results: str, records: int) -> None:
@@ -81,7 +87,8 @@ def _analyse(opt: Any, run: Run, study: Any, found: List[Locus]) -> Result:
                                          len(study.acc.significant)), checked)
     regional = _regional_records(found, rec.codes, rec.pos, opt.window)
     traits = traitpass.read(run.folder, run.pvals, opt.results, run.phenotypes, rec.keys,
-                            rec.n, traitpass.Wanted(significant, regional, unique_drawn))
+                            rec.n, traitpass.Wanted(significant, regional, unique_drawn,
+                                                    below=opt.threshold))
     # The engine on the kept rows: checked against the result file, and the
     # leads' carrying traits.
     details = engine.combine_details(traits.sig_rows, run.corr) if len(significant) \
@@ -94,6 +101,10 @@ def _analyse(opt: Any, run: Run, study: Any, found: List[Locus]) -> Result:
             lc.carrying = traits_of
     m_study = engine.effective_tests(run.corr)
     mark_novel(found, traits.best, rec.codes, rec.pos, opt.threshold, opt.window, m_study)
+    # Every record with a single-trait p below the threshold is a hit, so the
+    # hits hold every associated trait and every p = 0 of the p-value file.
+    associate(found, rec.codes[traits.hits], rec.pos[traits.hits], traits.hit_rows,
+              opt.threshold, opt.window)
 
     nul = None
     if len(drawn):  # none with --null-draws 0 or without a tested variant
@@ -110,36 +121,51 @@ def _analyse(opt: Any, run: Run, study: Any, found: List[Locus]) -> Result:
         "null": {"draws": nul.draws if nul else 0, "combined": int(len(nul.p)) if nul else 0,
                  "seed": opt.seed, "generator": "numpy.random.default_rng (PCG64)",
                  "clipped_eigenvalue": nul.clipped if nul else None},
+        "p_zero_traits": {name: int(np.count_nonzero(traits.hit_rows[:, k] == 0))
+                          for k, name in enumerate(run.names)},
+        "locus_traits": [{"locus": k, "lead_id": study.acc.significant[lc.lead]["id"],
+                          "associated_traits": [run.names[c] for c, _ in lc.associated],
+                          "carrying_traits": [run.names[c] for c in lc.carrying]}
+                         for k, lc in enumerate(found, 1)],
     }
     lead_rows = {lc.lead: traits.sig_rows[np.searchsorted(significant, lc.lead)]
                  for lc in found}
 
-    def draw(out: Any, xlabel: str) -> List[Tuple[str, str]]:
+    def draw(out: Any, xlabel: str, leads: Optional[plots.Leads]) -> List[Image]:
         images = []
         t = ~np.isnan(rec.p)
         arrays = (rec.p, traits.best, rec.codes, rec.pos)
         p, best, codes, pos = arrays if t.all() else tuple(a[t] for a in arrays)
-        plots.miami(out("miami.png"), p, best, codes, pos, study.chroms, xlabel, opt.threshold)
-        images.append(("miami.png", "Miami plot"))
+        key = plots.miami(out("miami.png"), p, best, codes, pos, study.chroms, xlabel,
+                          opt.threshold, leads)
+        images.append(("miami.png", "Miami plot: the combined p above, the best single "
+                       "trait's p of the same variant below", key))
         for k, lc in enumerate(found[:REGIONAL], 1):
             near = (rec.codes[regional] == lc.chrom) \
                 & (rec.pos[regional] >= lc.start - opt.window) \
                 & (rec.pos[regional] <= lc.end + opt.window)
             idx = regional[near]
             lead = study.acc.significant[lc.lead]
-            figures.regional(
+            cols = [c for c, _ in lc.associated[:figures.REGIONAL_TRAITS]]
+            key = figures.regional(
                 out(f"regional_{k}.png"),
                 f"Locus {k}: {lead['chrom']}:{lc.start:,}-{lc.end:,}, lead {lead['id']}",
-                rec.pos[idx], rec.p[idx], traits.reg_rows[near][:, lc.carrying],
-                [run.names[c] for c in lc.carrying], lead["pos"], (lc.start, lc.end),
+                rec.pos[idx], rec.p[idx], traits.reg_rows[near][:, cols],
+                [run.names[c] for c in cols], lead["pos"], (lc.start, lc.end),
                 opt.threshold)
-            images.append((f"regional_{k}.png", f"Regional plot of locus {k}"))
+            rest = lc.associated[figures.REGIONAL_TRAITS:]
+            caption = (f"Regional plot of locus {k}: the combined p and the own p of each "
+                       f"associated trait over the locus and {opt.window:,} bases around it")
+            if rest:
+                caption += (f"; {len(rest)} weaker associated traits not drawn: "
+                            + ", ".join(f"{run.names[c]} ({short(v)})" for c, v in rest))
+            images.append((f"regional_{k}.png", caption, key))
         figures.heatmap(out("correlation.png"), run.corr, run.names)
-        images.append(("correlation.png", "Phenotype correlation"))
+        images.append(("correlation.png", "Phenotype correlation", []))
         return images
 
     quantile = (lambda u: null_mod.quantiles(nul, u)) if nul else None
-    return Result(summary, quantile, draw, lead_rows)
+    return Result(summary, quantile, draw, lead_rows, traits.best)
 
 
 def _p(v: float) -> str:
@@ -148,6 +174,8 @@ def _p(v: float) -> str:
 
 def locus_rows(found: Sequence[Locus], study: Any, names: List[str],
                result: Optional[Result]) -> List[Dict]:
+    """The rows of loci.tsv (and of the page, which also reads "associated",
+    each associated trait's name and smallest p in the window)."""
     lead_rows = result.lead_rows if result else {}
     rows = []
     for k, lc in enumerate(found, 1):
@@ -155,10 +183,13 @@ def locus_rows(found: Sequence[Locus], study: Any, names: List[str],
         row = {"locus": k, "chrom": lead["chrom"], "start": lc.start, "end": lc.end,
                "lead_id": lead["id"], "lead_pos": lead["pos"], "allele1": lead["allele1"],
                "allele2": lead["allele2"], "p": lead["p_text"], "n_significant": lc.members,
+               "associated_traits": ",".join(names[c] for c, _ in lc.associated)
+               if result else "NA",
                "carrying_traits": ",".join(names[c] for c in lc.carrying) if result else "NA",
                "novel": int(lc.novel) if result else "NA"}
         if result:
             row.update({f"p_{name}": _p(v) for name, v in zip(names, lead_rows[lc.lead])})
+            row["associated"] = [(names[c], v) for c, v in lc.associated]
             if k <= REGIONAL:
                 row["regional"] = f"regional_{k}.png"
         rows.append(row)
@@ -166,7 +197,7 @@ def locus_rows(found: Sequence[Locus], study: Any, names: List[str],
 
 
 COLUMNS = ("locus", "chrom", "start", "end", "lead_id", "lead_pos", "allele1", "allele2", "p",
-           "n_significant", "carrying_traits", "novel")
+           "n_significant", "associated_traits", "carrying_traits", "novel")
 
 
 def loci_tsv(rows: List[Dict], names: List[str]) -> str:

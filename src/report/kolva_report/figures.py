@@ -5,10 +5,15 @@ from typing import List, Sequence
 import numpy as np
 from matplotlib.figure import Figure
 
-from .plots import COLOURS, minus_log10
+from .plots import (BLACK, BLUE, GREEN, ORANGE, PURPLE, SKY, VERMILLION, ZERO_MARK, legend,
+                    minus_log10, zero_label, zero_level)
 
-TRAIT_COLOURS = ("#e69f00", "#009e73", "#cc79a7", "#56b4e9", "#d55e00", "#0072b2",
-                 "#f0e442", "#999999")
+# The traits of a regional plot (at most REGIONAL_TRAITS): Okabe and Ito's
+# colours but black (the combined p) and yellow (too pale on white), each
+# with a marker of its own, so no two series look alike even without colour.
+TRAIT_STYLES = ((ORANGE, "o"), (SKY, "s"), (GREEN, "D"), (PURPLE, "P"), (VERMILLION, "X"),
+                (BLUE, "h"), (ORANGE, "p"), (GREEN, "*"))
+REGIONAL_TRAITS = len(TRAIT_STYLES)
 
 
 def heatmap(out: str, corr: np.ndarray, names: Sequence[str]) -> None:
@@ -30,25 +35,41 @@ def heatmap(out: str, corr: np.ndarray, names: Sequence[str]) -> None:
 
 
 def regional(out: str, title: str, pos: np.ndarray, p: np.ndarray, traits: np.ndarray,
-             names: List[str], lead_pos: int, span: Sequence[int], threshold: float) -> None:
-    """-log10 p over a locus +/- window: the combined p as points, each
-    carrying trait's own p (columns of traits, named) as a faint series."""
+             names: List[str], lead_pos: int, span: Sequence[int], threshold: float) -> List[str]:
+    """-log10 p over a locus +/- window: the combined p as black points, each
+    trait's own p (columns of traits, named, at most REGIONAL_TRAITS) as a
+    series of its own; p = 0 at the top. Returns the legend's entries."""
     # two to a row; fixed margins (a constrained layout takes longer to work out)
-    fig = Figure(figsize=(6.0, 3.4), dpi=100)
-    fig.subplots_adjust(left=0.1, right=0.98, bottom=0.14, top=0.9)
+    fig = Figure(figsize=(6.0, 3.8), dpi=100)
+    fig.subplots_adjust(left=0.1, right=0.98, bottom=0.13, top=0.78)
     ax = fig.add_subplot()
     mb = pos / 1e6
-    for k, name in enumerate(names):
-        colour = TRAIT_COLOURS[k % len(TRAIT_COLOURS)]
-        ax.plot(mb, minus_log10(traits[:, k]), "o", ms=3, mew=0, alpha=0.35, color=colour,
-                label=f"{name} alone")
-    ax.plot(mb, minus_log10(p), "o", ms=3.5, mew=0, color=COLOURS[0], label="combined")
+    ys = [minus_log10(traits[:, k]) for k in range(len(names))]
+    y = minus_log10(p)
+    zero_y, top = zero_level(np.concatenate([y, *ys]), -np.log10(threshold) * 1.05)
+    zeros = 0
+    series = [(f"{name} alone", yk, colour, marker, 4, 0.75)
+              for name, yk, (colour, marker) in zip(names, ys, TRAIT_STYLES)]
+    for label, yk, colour, marker, size, alpha in series + [("combined", y, BLACK, "o", 3, 1)]:
+        zero = np.isinf(yk)
+        zeros += int(zero.sum())
+        ax.plot(mb[~zero], yk[~zero], marker, ms=size, mew=0, alpha=alpha, color=colour,
+                label=label, ls="none")
+        ax.plot(mb[zero], np.full(int(zero.sum()), zero_y), ZERO_MARK, ms=5, mew=0,
+                alpha=alpha, color=colour, ls="none")
     lead = pos == lead_pos
-    ax.plot(mb[lead], minus_log10(p[lead]), "D", ms=7, color="#c0392b", label="lead")
-    ax.axhline(-np.log10(threshold), color="#c0392b", ls="--", lw=0.8)
-    ax.axvspan(span[0] / 1e6, span[1] / 1e6, color="0.92", lw=0, zorder=0)
+    ax.plot(mb[lead], np.where(np.isinf(y[lead]), zero_y, y[lead]), "D", ms=8, mfc="white",
+            mec=BLACK, mew=1.2, ls="none", label="lead")
+    if zeros:
+        ax.plot([], [], ZERO_MARK, color=BLACK, ls="none", label=zero_label(zeros))
+    ax.axhline(-np.log10(threshold), color="0.3", ls="--", lw=0.8, label=f"p = {threshold:g}")
+    ax.axvspan(span[0] / 1e6, span[1] / 1e6, color="0.92", lw=0, zorder=0, label="the locus")
+    ax.set_ylim(0, top)
     ax.set_xlabel("position (Mb)")
     ax.set_ylabel("$-\\log_{10}\\,p$")
-    ax.set_title(title, fontsize=10)
-    ax.legend(loc="upper right", frameon=False, fontsize=7, ncol=2)
+    fig.text(0.01, 0.97, title, fontsize=10, va="top")
+    # the legend above the axes: it never hides a point
+    ax.legend(loc="lower left", bbox_to_anchor=(0, 1.02), frameon=False, fontsize=7, ncol=4,
+              borderaxespad=0, handletextpad=0.2, columnspacing=0.8)
     fig.savefig(out, format="png")
+    return legend(ax)

@@ -8,11 +8,14 @@ docs/report.md:
   members' smallest to largest position;
 - carrying traits of a lead: the phenotypes ranked first j in its p-value
   order, j attaining the minimum of (M / M(j)) p(j), both from the engine;
+- associated traits: every phenotype whose own p is below threshold at some
+  variant in [start - window, end + window] on the chromosome, by their
+  smallest p there (equal p: column order); p = 0 is the smallest of all;
 - novel: no variant in [start - window, end + window] on the chromosome has
   a single-trait p below threshold / M_study.
 """
 from dataclasses import dataclass, field
-from typing import List, Sequence
+from typing import List, Sequence, Tuple
 
 import numpy as np
 
@@ -26,6 +29,8 @@ class Locus:
     members: int          # significant variants in the locus, the lead included
     carrying: List[int] = field(default_factory=list)  # phenotype columns
     novel: bool = False
+    # (phenotype column, its smallest p in the window), strongest first
+    associated: List[Tuple[int, float]] = field(default_factory=list)
 
 
 def find(p: np.ndarray, chrom: np.ndarray, pos: np.ndarray, threshold: float,
@@ -77,3 +82,34 @@ def mark_novel(loci: Sequence[Locus], best: np.ndarray, chrom: np.ndarray, pos: 
         lo, hi = np.searchsorted(c, [locus.chrom, locus.chrom + 1])
         first = lo + np.searchsorted(at[lo:hi], locus.start - window, side="left")
         locus.novel = not (first < hi and at[first] <= locus.end + window)
+
+
+def _windows(loci: Sequence[Locus], chrom: np.ndarray, pos: np.ndarray,
+             window: int) -> Tuple[np.ndarray, List[Tuple[int, int]]]:
+    """The records (given by chrom and pos) sorted by chromosome and position,
+    and each locus' [start - window, end + window] as a slice of that order."""
+    order = np.lexsort((pos, chrom))
+    c, at = chrom[order].astype(np.int64), pos[order]
+    spans = []
+    for locus in loci:
+        lo, hi = np.searchsorted(c, [locus.chrom, locus.chrom + 1])
+        first = lo + np.searchsorted(at[lo:hi], locus.start - window, side="left")
+        last = lo + np.searchsorted(at[lo:hi], locus.end + window, side="right")
+        spans.append((int(first), int(last)))
+    return order, spans
+
+
+def associate(loci: Sequence[Locus], chrom: np.ndarray, pos: np.ndarray, rows: np.ndarray,
+              threshold: float, window: int) -> None:
+    """Sets each locus' associated traits from the single-trait p-values
+    (rows, NaN where missing) of records at chrom and pos; records whose p are
+    all at or above threshold may be left out."""
+    order, spans = _windows(loci, chrom, pos, window)
+    for locus, (first, last) in zip(loci, spans):
+        if first == last:
+            locus.associated = []
+            continue
+        low = np.fmin.reduce(rows[order[first:last]], axis=0)
+        cols = np.flatnonzero(low < threshold)
+        cols = cols[np.lexsort((cols, low[cols]))]
+        locus.associated = [(int(k), float(low[k])) for k in cols]

@@ -7,13 +7,14 @@ import json
 import os
 import time
 from dataclasses import dataclass, field
-from typing import Dict, Optional, Tuple
+from typing import Any, Dict, List, Optional, Tuple
 
 import numpy as np
 
 from . import genome, loci as loci_mod, runfolder, settings, ssf, table
 from .formats import FormatError, where
 from .mapfile import MapReader
+from .pvalues import zero_count
 from .stats import Accumulator
 
 
@@ -133,7 +134,8 @@ def _write(opt: Options, out: Outputs) -> Dict:
     study = _read_results(opt, out)
     s = study.summary
     summary: Dict = {"program": f"kolva-report {opt.version}", "results": opt.results,
-                     "map": opt.map_path, "run": opt.run_dir, **s}
+                     "map": opt.map_path, "run": opt.run_dir, **s,
+                     "p_zero": zero_count(study.p)}
     rec = study.acc.records
     assert rec is not None
     found = loci_mod.find(rec.p, rec.codes, rec.pos, opt.threshold, opt.window) \
@@ -154,21 +156,23 @@ def _write(opt: Options, out: Outputs) -> Dict:
                      summary["program"], time.strftime(
                          "%Y-%m-%d", time.gmtime(os.stat(opt.results).st_mtime)))
     quantile = result.quantile if result else None
-    plots.qq(out("qq.png"), study.sorted_p, s["lambda_gc"], quantile,
-             summary.get("lambda_method"))
+    key = plots.qq(out("qq.png"), study.sorted_p, s["lambda_gc"], quantile,
+                   summary.get("lambda_method"))
+    images = [("qq.png", "QQ plot of the combined p-values", key)]
     xlabel = "chromosome" if opt.map_path else "chromosome (record number within it)"
-    plots.manhattan(out("manhattan.png"), study.p, study.codes, study.pos, study.chroms,
-                    xlabel, opt.threshold)
-    images = [("qq.png", "QQ plot"), ("manhattan.png", "Manhattan plot")]
+    leads = _leads(found, study, result) if opt.map_path else None
+    key = plots.manhattan(out("manhattan.png"), study.p, study.codes, study.pos, study.chroms,
+                          xlabel, opt.threshold, leads)
+    images.append(("manhattan.png", "Manhattan plot of the combined p-values", key))
     if result:
-        images += result.draw(out, xlabel)
+        images += result.draw(out, xlabel, leads)
     with open(out("summary.json"), "w") as f:
         json.dump(summary, f, indent=1)
         f.write("\n")
     pictures = {}
-    for name, caption in images:
+    for name, caption, key in images:
         with open(out(name), "rb") as f:
-            pictures[name] = (f.read(), caption)
+            pictures[name] = (f.read(), caption, key)
     source = f"{opt.results}" + (f" with the map {opt.map_path}" if opt.map_path
                                  else ", no variant map") \
         + (f", the run in {opt.run_dir}" if opt.run_dir is not None else ", no run (--no-run)") \
@@ -176,6 +180,19 @@ def _write(opt: Options, out: Outputs) -> Dict:
     with open(out("report.html"), "w", encoding="utf-8") as f:
         f.write(page.render(summary, opt.title, source, pictures, rows))
     return summary
+
+
+def _leads(found: List[loci_mod.Locus], study: Study, result: Any) -> Any:
+    """The loci's leads for the genome-wide plots, strongest first."""
+    from .plots import Leads
+
+    rec = study.acc.records
+    assert rec is not None
+    at = np.array([lc.lead for lc in found], np.int64)
+    return Leads(rec.codes[at], rec.pos[at], rec.p[at],
+                 result.best[at] if result else np.full(len(at), np.nan),
+                 [study.acc.significant[lc.lead]["id"] for lc in found],
+                 np.array([lc.novel for lc in found], bool) if result else None)
 
 
 __all__ = ["Options", "run", "FormatError", "where"]

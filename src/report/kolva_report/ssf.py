@@ -17,6 +17,7 @@ import numpy as np
 
 from . import genome
 from .mapfile import MapChunk
+from .pvalues import NEG_LOG10_ZERO, SMALLEST
 from .records import Records
 from .table import MATRIX_WIDTH, neg_columns, padded
 
@@ -158,6 +159,9 @@ def metadata(path: str, data_path: str, is_sorted: bool, names: List[str], softw
     with open(path, "w", encoding="utf-8") as f:
         f.write("# GWAS-SSF metadata written by kolva-report; fill in the #NA values "
                 "before a submission\n")
+        f.write(f"# neg_log_10_p_value is -log10 p from p_value's 15 digits; a p_value of 0 "
+                f"(below the smallest\n# positive double, {SMALLEST:.4g}, its exact value lost) "
+                f"has {NEG_LOG10_ZERO:.6f}, that of the smallest double\n")
         for key, value in fields.items():
             if isinstance(value, list):
                 f.write(f"{key}:\n" + "".join(f"  - {json.dumps(v)}\n" for v in value))

@@ -2,7 +2,9 @@
 
 The p column is the record's 15 printed digits; neg_log10_p is computed
 from those digits (mantissa and exponent apart), so it is exact also where
-the value is below the smallest double."""
+the value is below the smallest double. A p of 0 (below the smallest double
+when it was computed) gets that of the smallest positive double, 323.306215,
+so every tested record has a finite value."""
 import gzip
 import queue
 import threading
@@ -11,6 +13,7 @@ from typing import TYPE_CHECKING, Optional, Tuple
 import numpy as np
 from numpy.lib.stride_tricks import sliding_window_view
 
+from .pvalues import NEG_LOG10_ZERO
 from .records import PTEXT, Records
 
 if TYPE_CHECKING:
@@ -23,21 +26,23 @@ _NEG_WIDTH = 6 + NEG_DECIMALS  # a sign, 4 digits, a point and the decimals
 
 
 def neg_log10(rec: Records) -> np.ndarray:
-    """-log10 p of every record from its printed digits, NaN where it has none."""
+    """-log10 p of every record from its printed digits, NaN where it has none,
+    NEG_LOG10_ZERO where it is 0."""
     t = rec.ptext.astype(np.int64) - 48
     mantissa = t[:, 2:17] @ (10 ** np.arange(14, -1, -1, dtype=np.int64))
     three = rec.plen == PTEXT
     exp = np.where(three, t[:, 19] * 100 + t[:, 20] * 10 + t[:, 21], t[:, 19] * 10 + t[:, 20])
     exp = np.where(rec.ptext[:, 18] == ord("-"), -exp, exp)
-    with np.errstate(divide="ignore", invalid="ignore"):
-        out = -(exp - 15 + np.log10(mantissa.astype(np.float64)))
+    zero = mantissa == 0
+    out = -(exp - 15 + np.log10(np.where(mantissa > 0, mantissa, 1).astype(np.float64)))
+    out[zero] = NEG_LOG10_ZERO
     out[rec.plen < PTEXT - 1] = np.nan  # NA
     return out
 
 
 def neg_log10_text(v: np.ndarray) -> Tuple[np.ndarray, np.ndarray]:
-    """The values in fixed form with NEG_DECIMALS decimals (`inf` for p = 0,
-    `NA` for none), 0-padded, with their lengths."""
+    """The values in fixed form with NEG_DECIMALS decimals (`NA` for none),
+    0-padded, with their lengths."""
     scale = 10 ** NEG_DECIMALS
     finite = np.isfinite(v)
     r = np.where(finite, np.round(np.abs(np.where(finite, v, 0)) * scale), 0).astype(np.int64)
@@ -47,7 +52,6 @@ def neg_log10_text(v: np.ndarray) -> Tuple[np.ndarray, np.ndarray]:
     out[:, 1:5] = whole
     out[:, 5] = ord(".")
     out[:, 6:] = _digits(r % scale + scale, NEG_DECIMALS + 1)[:, 1:]
-    out[np.isinf(v)] = np.frombuffer(b"inf".ljust(_NEG_WIDTH, b"\0"), np.uint8)
     out[np.isnan(v)] = np.frombuffer(b"NA".ljust(_NEG_WIDTH, b"\0"), np.uint8)
     out = _left(out)
     return out, (out != 0).sum(1)

@@ -3,12 +3,14 @@ it, beside what the result file gave. Kept per variant: the best
 single-trait p (for novelty and the Miami plot). Kept per trait: a
 histogram of its p-values (for its lambda GC). Kept for chosen variants
 only: the whole row of every significant variant, the per-trait p of the
-variants in the regional plots, and the present/missing pattern of the
-variants drawn for the null. Each line is checked against its record: the
-same chromosome and id as kolva keeps them, the same number of present
-p-values."""
-from dataclasses import dataclass
-from typing import Tuple
+variants in the regional plots, the present/missing pattern of the
+variants drawn for the null, and the whole row of every variant with a
+single-trait p below the threshold (for the loci's associated traits and
+the count of p = 0, which is below any threshold). Each line is checked
+against its record: the same chromosome and id as kolva keeps them, the
+same number of present p-values."""
+from dataclasses import dataclass, field
+from typing import List, Tuple
 
 import numpy as np
 
@@ -37,6 +39,7 @@ class Wanted:
     significant: np.ndarray
     regional: np.ndarray
     drawn: np.ndarray
+    below: float = float("-inf")  # and every record with a single-trait p below this
 
 
 @dataclass
@@ -44,8 +47,10 @@ class Traits:
     best: np.ndarray      # best single-trait p of every record, NaN where none present
     hist: np.ndarray      # (n, HIST_BINS) counts of each trait's p-values
     sig_rows: np.ndarray  # (len(significant), n) float64
-    reg_rows: np.ndarray  # (len(regional), n) float32
+    reg_rows: np.ndarray  # (len(regional), n) float64
     patterns: np.ndarray  # (len(drawn), n) bool, present
+    hits: np.ndarray = field(default_factory=lambda: np.zeros(0, np.int64))  # record numbers
+    hit_rows: np.ndarray = field(default_factory=lambda: np.zeros((0, 0)))  # (len(hits), n)
 
 
 def _take(chunk_first: int, length: int, wanted: np.ndarray) -> Tuple[slice, np.ndarray]:
@@ -61,10 +66,12 @@ def read(folder: str, path: str, results: str, n: int, keys: np.ndarray,
     records = len(keys)
     out = Traits(np.full(records, np.nan), np.zeros((n, HIST_BINS), np.int64),
                  np.empty((len(wanted.significant), n)),
-                 np.empty((len(wanted.regional), n), np.float32),
+                 np.empty((len(wanted.regional), n)),
                  np.empty((len(wanted.drawn), n), bool))
     offsets = (np.arange(n) * HIST_BINS)[None, :]
     lines = 0
+    hits: List[np.ndarray] = []
+    hit_rows: List[np.ndarray] = []
     try:
         for c in engine.read_pvals(folder):
             at = slice(c.first, c.first + len(c))
@@ -78,7 +85,10 @@ def read(folder: str, path: str, results: str, n: int, keys: np.ndarray,
                                   f"p-values present is not the record at "
                                   f"{where(results, c.first + i + 1)}: the p-value file of "
                                   "another run?")
-            out.best[at] = np.fmin.reduce(c.p, axis=1)
+            best = out.best[at] = np.fmin.reduce(c.p, axis=1)
+            hit = np.flatnonzero(best < wanted.below)
+            hits.append(hit + c.first)
+            hit_rows.append(c.p[hit])
             bins = (np.clip(np.where(seen, c.p, 0), 0, 1) * HIST_BINS).astype(np.int64)
             bins = np.minimum(bins, HIST_BINS - 1) + offsets
             out.hist += np.bincount(bins[seen], minlength=n * HIST_BINS).reshape(n, HIST_BINS)
@@ -90,4 +100,8 @@ def read(folder: str, path: str, results: str, n: int, keys: np.ndarray,
             lines = c.first + len(c)
     except ValueError as e:  # a line kolva stops at: the engine's FILE:LINE: what
         raise FormatError.of(str(e), path, lines + 1) from e
+    if hits:
+        out.hits, out.hit_rows = np.concatenate(hits), np.concatenate(hit_rows)
+    else:
+        out.hit_rows = np.zeros((0, n))
     return out
