@@ -182,6 +182,16 @@ KOLVA_API double kolva_effective_tests(const kolva_engine* engine);
 KOLVA_API int kolva_combine_ex(const kolva_engine* engine, const kolva_pvalues* pvalues,
                                const kolva_results* results, int threads, unsigned flags);
 
+/* kolva_combine_rows: kolva_combine_ex on rows first .. first + count - 1
+ * of pvalues alone, for a caller that hands a large block over in parts
+ * (to answer an interrupt between them): their results go to the same
+ * rows of the results' arrays, and a message names the row of the whole
+ * block. Returns as kolva_combine_ex; KOLVA_INVALID too when first < 0,
+ * count < 0 or first + count > pvalues->rows. */
+KOLVA_API int kolva_combine_rows(const kolva_engine* engine, const kolva_pvalues* pvalues,
+                                 int64_t first, int64_t count, const kolva_results* results,
+                                 int threads, unsigned flags);
+
 /* kolva_combine: kolva_combine_ex with flags 0. */
 KOLVA_API int kolva_combine(const kolva_engine* engine, const kolva_pvalues* pvalues,
                             const kolva_results* results, int threads);

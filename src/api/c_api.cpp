@@ -149,19 +149,29 @@ double kolva_effective_tests(const kolva_engine* engine) {
   return engine ? engine->effective_tests : std::nan("");
 }
 
-int kolva_combine_ex(const kolva_engine* engine, const kolva_pvalues* pvalues,
-                     const kolva_results* results, int threads, unsigned flags) {
+int kolva_combine_rows(const kolva_engine* engine, const kolva_pvalues* pvalues, std::int64_t first,
+                       std::int64_t count, const kolva_results* results, int threads,
+                       unsigned flags) {
   return guarded([&] {
     check_combine(engine, pvalues, results, threads, flags);
-    if (pvalues->rows == 0) return;
+    if (first < 0 || count < 0 || count > pvalues->rows - first)
+      throw Invalid("p-values: " + num(count) + " rows from row " + num(first) +
+                    " (from 0) asked for, of " + num(pvalues->rows));
+    if (count == 0) return;
     const bool check = !(flags & KOLVA_AS_GIVEN);
-    const kolva::api::BadValue bad =
-        kolva::api::combine_all(*engine->engine, *pvalues, *results, threads_of(threads), check);
+    const kolva::api::BadValue bad = kolva::api::combine_all(
+        *engine->engine, *pvalues, *results, first, first + count, threads_of(threads), check);
     if (bad.row >= 0)
       throw Invalid("p-values: the value at " + cell(bad.row + 1, bad.col + 1) + " is " +
                     given_value(bad.value, pvalues->element) +
                     "; a p-value lies in [0, 1] (NaN or -9 for a missing one)");
   });
+}
+
+int kolva_combine_ex(const kolva_engine* engine, const kolva_pvalues* pvalues,
+                     const kolva_results* results, int threads, unsigned flags) {
+  return kolva_combine_rows(engine, pvalues, 0, pvalues ? pvalues->rows : 0, results, threads,
+                            flags);
 }
 
 int kolva_combine(const kolva_engine* engine, const kolva_pvalues* pvalues,

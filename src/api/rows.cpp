@@ -119,15 +119,14 @@ bool combine_rows(const Statistic& e, const kolva_pvalues& p, const kolva_result
 }
 
 BadValue combine_all(const Statistic& e, const kolva_pvalues& p, const kolva_results& out,
-                     int threads, bool check) {
-  const std::int64_t rows = p.rows;
-  const std::int64_t takes = (rows + kRowsPerTake - 1) / kRowsPerTake;
+                     std::int64_t first, std::int64_t rows, int threads, bool check) {
+  const std::int64_t takes = (rows - first + kRowsPerTake - 1) / kRowsPerTake;
   int t = threads < 1 ? 1 : threads > kMaxThreads ? kMaxThreads : threads;
   if (t > takes) t = static_cast<int>(takes < 1 ? 1 : takes);
   std::vector<std::unique_ptr<RowWorkspace>> ws;
   for (int i = 0; i < t; ++i) ws.push_back(std::make_unique<RowWorkspace>());
   if (t == 1) {
-    combine_rows(e, p, out, 0, rows, check, *ws[0]);
+    combine_rows(e, p, out, first, rows, check, *ws[0]);
     return ws[0]->bad;
   }
 
@@ -137,7 +136,7 @@ BadValue combine_all(const Statistic& e, const kolva_pvalues& p, const kolva_res
   // value is found at row r, every take that starts at or before r has
   // been handed out and is read up to r: the first bad value in row order
   // is found whichever thread reads it, and takes past it are skipped.
-  std::atomic<std::int64_t> next{0};
+  std::atomic<std::int64_t> next{first};
   std::atomic<std::int64_t> first_bad{rows};
   auto work = [&](RowWorkspace& w) {
     for (;;) {

@@ -35,14 +35,15 @@ struct RowWorkspace {
 bool combine_rows(const Statistic& e, const kolva_pvalues& p, const kolva_results& out,
                   std::int64_t r0, std::int64_t r1, bool check, RowWorkspace& ws);
 
-// Evaluates every row of p into out on `threads` threads (1 .. kMaxThreads,
-// fewer where there are few rows or a thread cannot be started), each
+// Evaluates rows first .. rows - 1 of p into out on `threads` threads (1 ..
+// kMaxThreads, fewer where there are few rows or a thread cannot be
+// started), each
 // with a workspace of its own. With `check`, returns the first present
 // value outside [0, 1] in row order (whatever the thread count), the
 // outputs then undefined; else a BadValue of row -1. Throws
 // std::bad_alloc when the workspaces cannot be had (before any output is
 // written).
 BadValue combine_all(const Statistic& e, const kolva_pvalues& p, const kolva_results& out,
-                     int threads, bool check);
+                     std::int64_t first, std::int64_t rows, int threads, bool check);
 
 }  // namespace kolva::api

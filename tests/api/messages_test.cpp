@@ -165,5 +165,29 @@ TEST(Refused, ImpossibleValuesUnlessAsGiven) {
   EXPECT_NO_THROW(Engine({2, 5, 5, 2}, 2, true));
 }
 
+// A table handed over in parts: each part's results at its own rows, the
+// same as the whole table's, and a bad value named by its row in the table.
+TEST(Refused, PartsOfATableNameTheTablesRow) {
+  const Engine c({1, 0.3, 0.3, 1}, 2);
+  std::vector<double> p(2 * 600);
+  for (std::size_t i = 0; i < p.size(); ++i) p[i] = (i % 97 + 1) / 101.0;
+  const kolva_pvalues pv{KOLVA_DOUBLE, 600, 2, p.data(), 2, 1, nullptr, nullptr};
+  const std::vector<double> whole = c.combine(PValues::row_major(p.data(), 600, 2));
+  std::vector<double> parts(600, 7);
+  const kolva_results r{parts.data(), nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0};
+  for (const std::int64_t part : {0, 1, 2})
+    ASSERT_EQ(kolva_combine_rows(c.handle(), &pv, part * 250, part < 2 ? 250 : 100, &r, 2, 0),
+              KOLVA_OK);
+  EXPECT_EQ(parts, whole);
+  p[2 * 450 + 1] = 1.5;
+  EXPECT_EQ(kolva_combine_rows(c.handle(), &pv, 300, 300, &r, 2, 0), KOLVA_INVALID);
+  EXPECT_STREQ(kolva_last_error(),
+               "p-values: the value at row 451, column 2 is 1.5; a p-value lies in [0, 1] (NaN "
+               "or -9 for a missing one)");
+  EXPECT_EQ(kolva_combine_rows(c.handle(), &pv, 0, 300, &r, 1, 0), KOLVA_OK);
+  EXPECT_EQ(kolva_combine_rows(c.handle(), &pv, 500, 101, &r, 1, 0), KOLVA_INVALID);
+  EXPECT_STREQ(kolva_last_error(), "p-values: 101 rows from row 500 (from 0) asked for, of 600");
+}
+
 }  // namespace
 }  // namespace kolva

@@ -2,26 +2,33 @@
 # the kolva program (KOLVA_R_LIB, KOLVA_GEN and KOLVA_BIN from ctest).
 library(kolva, lib.loc = Sys.getenv("KOLVA_R_LIB"))
 
-# A study of n phenotypes: its p-values (-9 and NA as written, read
-# exactly), its full correlation matrix, and per variant the program's
-# count present and 15-digit field (NA where it wrote none).
-run_study <- function(n, variants) {
+# A study of n phenotypes, run by the program in its folder `dir`: its
+# p-values (NA where missing, read exactly), chromosome and id fields as
+# written, its full correlation matrix, and per variant the program's count
+# present and 15-digit field (NA where it wrote none).
+run_study <- function(n, variants, layout = "lower") {
   dir <- tempfile("kolva-r-")
   dir.create(dir)
-  args <- c(shQuote(dir), paste0(c("phenotypes=", "variants="), c(n, variants)), "seed=11",
-            "missing=0.03", "signals=0.01")
+  args <- c(shQuote(dir), paste0(c("phenotypes=", "variants=", "layout="), c(n, variants, layout)),
+            "seed=11", "missing=0.03", "signals=0.01")
   stopifnot(system2(Sys.getenv("KOLVA_GEN"), args) == 0)
   owd <- setwd(dir)
   status <- system2(Sys.getenv("KOLVA_BIN"), stdout = FALSE, stderr = FALSE)
   setwd(owd)
   stopifnot(status == 0)
-  text <- read.table(file.path(dir, "pvals.txt"), colClasses = "character")[-(1:2)]
-  lower <- parse_numbers(scan(file.path(dir, "corr.txt"), what = "", quiet = TRUE))
+  fields <- read.table(file.path(dir, "pvals.txt"), colClasses = "character")
+  text <- fields[-(1:2)]
+  values <- parse_numbers(scan(file.path(dir, "corr.txt"), what = "", quiet = TRUE))
   corr <- matrix(0, n, n)
-  corr[upper.tri(corr, diag = TRUE)] <- lower  # row by row below = column by column above
-  corr[lower.tri(corr)] <- t(corr)[lower.tri(corr)]
+  if (layout == "full") {
+    corr[] <- values
+  } else {
+    corr[upper.tri(corr, diag = TRUE)] <- values  # row by row below = column by column above
+    corr[lower.tri(corr)] <- t(corr)[lower.tri(corr)]
+  }
   results <- readLines(file.path(dir, "results.txt"))
-  list(p = unname(vapply(text, parse_numbers, numeric(nrow(text)))), corr = corr,
+  list(dir = dir, p = unname(vapply(text, parse_numbers, numeric(nrow(text)))),
+       chrom = fields[[1]], id = fields[[2]], corr = corr,
        present = as.integer(substr(results, 42, 44)),
        field = ifelse(nchar(results) > 60, substr(results, 46, 65), NA_character_))
 }
