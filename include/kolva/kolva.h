@@ -223,21 +223,21 @@ KOLVA_API int kolva_default_threads(void);
  * present, `phenotypes.txt` (one name a line, as kolva-prep writes it).
  * Every pointer is the run's own, valid until kolva_run_free. */
 typedef struct kolva_run {
-  int phenotypes;         /* n, 0 .. KOLVA_MAX_PHENOTYPES */
-  int64_t variants;       /* the number of variants defdims gives */
-  int full_layout;        /* 1: the whole matrix; 0: its lower triangle */
-  const char* defdims;    /* the paths read: FOLDER/defdims, */
-  const char* pvals;      /* FOLDER/ + the names defdims gives */
+  int phenotypes;      /* n, 0 .. KOLVA_MAX_PHENOTYPES */
+  int64_t variants;    /* the number of variants defdims gives */
+  int full_layout;     /* 1: the whole matrix; 0: its lower triangle */
+  const char* defdims; /* the paths read: FOLDER/defdims, */
+  const char* pvals;   /* FOLDER/ + the names defdims gives */
   const char* corr;
   const char* results;
-  const char* names_file; /* FOLDER/phenotypes.txt, or null when absent */
-  const char* const* names; /* n names: phenotypes.txt's, else "1" ... "n" */
+  const char* names_file;    /* FOLDER/phenotypes.txt, or null when absent */
+  const char* const* names;  /* n names: phenotypes.txt's, else "1" ... "n" */
   const double* corr_matrix; /* n x n, row-major, as the program uses it */
   /* The correlation file holds further values after the n (n + 1) / 2 or
    * n * n the layout needs, which the program does not read: the line of
    * the first of them, else 0. */
   int64_t corr_beyond_line;
-  void* owner;            /* the library's own; not to be touched */
+  void* owner; /* the library's own; not to be touched */
 } kolva_run;
 
 /* kolva_run_read: reads the run folder `folder` (a path; "" or "." for the
@@ -269,7 +269,7 @@ enum kolva_pvals_flags {
 typedef struct kolva_pvals kolva_pvals;
 
 /* kolva_pvals_open: opens a p-value file for reading lines of `phenotypes`
- * values each (1 .. KOLVA_MAX_PHENOTYPES).
+ * values each (0 .. KOLVA_MAX_PHENOTYPES, as a run may have).
  *   path        (in)  the file.
  *   phenotypes  (in)  n, the values a line holds.
  *   max_lines   (in)  lines to read at most (a run's variant count: the
@@ -279,8 +279,8 @@ typedef struct kolva_pvals kolva_pvals;
  *                     failure.
  * Returns KOLVA_OK; KOLVA_INVALID for phenotypes out of range, unknown
  * flags or a null argument; KOLVA_IO_ERROR; KOLVA_NO_MEMORY. */
-KOLVA_API int kolva_pvals_open(const char* path, int phenotypes, int64_t max_lines,
-                               unsigned flags, kolva_pvals** reader);
+KOLVA_API int kolva_pvals_open(const char* path, int phenotypes, int64_t max_lines, unsigned flags,
+                               kolva_pvals** reader);
 
 /* kolva_pvals_read: reads up to `lines` further lines (lines >= 0) into the
  * caller's arrays, line i of them into
@@ -301,8 +301,8 @@ KOLVA_API int kolva_pvals_open(const char* path, int phenotypes, int64_t max_lin
  * gives KOLVA_IO_ERROR the same way. Every later call gives the same
  * failure with *got = 0. One thread at a time per reader; allocates
  * nothing beyond the reader's line buffer. */
-KOLVA_API int kolva_pvals_read(kolva_pvals* reader, int64_t lines, char* chrom, char* id,
-                               double* p, int64_t* got);
+KOLVA_API int kolva_pvals_read(kolva_pvals* reader, int64_t lines, char* chrom, char* id, double* p,
+                               int64_t* got);
 
 /* kolva_parse_value: one p-value written as text, read as the program reads
  * the p-values of a variant line (decimals with or without an exponent
@@ -323,10 +323,10 @@ KOLVA_API void kolva_pvals_close(kolva_pvals* reader);
 
 /* What the p field of a result record holds. */
 enum kolva_record_kind {
-  KOLVA_RECORD_P = 0,         /* a combined p-value (p holds it) */
-  KOLVA_RECORD_UNTESTED = 1,  /* -9.00: fewer than two p-values present (p NaN) */
-  KOLVA_RECORD_STARS = 2,     /* asterisks: a value the field cannot show (p NaN) */
-  KOLVA_RECORD_NONFINITE = 3  /* NaN, Infinity or -Infinity (p holds it) */
+  KOLVA_RECORD_P = 0,        /* a combined p-value (p holds it) */
+  KOLVA_RECORD_UNTESTED = 1, /* -9.00: fewer than two p-values present (p NaN) */
+  KOLVA_RECORD_STARS = 2,    /* asterisks: a value the field cannot show (p NaN) */
+  KOLVA_RECORD_NONFINITE = 3 /* NaN, Infinity or -Infinity (p holds it) */
 };
 
 /* Opaque: a result file being read, record by record. */

@@ -116,8 +116,9 @@ int kolva_pvals_open(const char* path, int phenotypes, std::int64_t max_lines, u
   if (reader) *reader = nullptr;
   return kolva::api::guarded([&] {
     if (!path || !reader) throw Invalid("p-value file: none given");
-    if (phenotypes < 1 || phenotypes > kolva::maxnvara)
-      throw Invalid("phenotypes must be from 1 to " + num(std::int64_t{kolva::maxnvara}) +
+    // 0 is a run the program runs too: every line's values are beyond it.
+    if (phenotypes < 0 || phenotypes > kolva::maxnvara)
+      throw Invalid("phenotypes must be from 0 to " + num(std::int64_t{kolva::maxnvara}) +
                     ", not " + num(std::int64_t{phenotypes}));
     if (flags & ~unsigned{KOLVA_FIRST_N})
       throw Invalid("unknown flags " + num(std::int64_t{flags}));

@@ -119,8 +119,8 @@ Options parse_options(int argc, char** argv) {
   if (o.inputs.size() < 2) throw UsageError("at least 2 inputs NAME=FILE are needed");
   if (o.inputs.size() > static_cast<std::size_t>(maxnvara))
     throw UsageError("at most " + std::to_string(maxnvara) + " inputs (kolva's limit)");
-  ThreadChoice t = choose_threads(threads_given, "--threads", std::getenv(kThreadsEnv),
-                                  usable_cpus());
+  ThreadChoice t =
+      choose_threads(threads_given, "--threads", std::getenv(kThreadsEnv), usable_cpus());
   if (!t.problem.empty()) throw UsageError(t.problem);
   o.threads = t.threads;
   return o;

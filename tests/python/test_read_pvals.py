@@ -74,7 +74,7 @@ def test_arguments(tmp_path):
         kolva.read_pvals(tmp_path, 2)
     (tmp_path / "empty.txt").write_text("")
     assert list(kolva.read_pvals(os.fspath(tmp_path / "empty.txt"), 2)) == []
-    for phenotypes, chunk in [(0, 1), (51, 1), (2, 0)]:
+    for phenotypes, chunk in [(-1, 1), (51, 1), (2, 0)]:
         with pytest.raises(ValueError):
             kolva.read_pvals(tmp_path / "empty.txt", phenotypes, chunk)
 

@@ -74,7 +74,7 @@ test_that("read_pvals hands each chunk to FUN, then stops at a bad line", {
   expect_identical(firsts, c(1, 3, 5))
 
   cases <- list(
-    list(quote(read_pvals(path, 0)), "phenotypes must be from 1 to 50, not 0"),
+    list(quote(read_pvals(path, 51)), "phenotypes must be from 0 to 50, not 51"),
     list(quote(read_pvals(path, 2)), "pvals.txt:1: the line holds more than 2 p-values"),
     list(quote(read_pvals(path, 3, chunk = 0)), "chunk must be a number of lines from 1 up"),
     list(quote(read_pvals(path, 3, FUN = 1)), "FUN must be a function or NULL"),

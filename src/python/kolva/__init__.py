@@ -21,6 +21,7 @@ from __future__ import annotations
 import operator
 import os
 import sys
+import warnings
 from dataclasses import dataclass
 from typing import (Any, Iterator, List, Literal, NamedTuple, Optional, Sequence, Tuple, Union,
                     overload)
@@ -290,8 +291,10 @@ def read_run(path: _Path, first_n: bool = False) -> Run:
     _flag("first_n", first_n)
     setup = read_run_setup(path)
     fields = {k: getattr(setup, k) for k in RunSetup.__dataclass_fields__}
-    if setup.phenotypes == 0:
-        raise ValueError(f"{setup.defdims_path}:1: the run has no phenotypes")
+    if setup.corr_beyond_line:
+        warnings.warn(f"{setup.corr_path}:{setup.corr_beyond_line}: the correlation file holds "
+                      f"more values than its {'full' if setup.full_layout else 'lower'} layout "
+                      "needs; kolva does not read them", stacklevel=2)
     reader = _kolva.PvalReader(os.fsencode(setup.pvals_path), setup.phenotypes, setup.variants,
                                bool(first_n))
     chrom, ident, p = reader.read_all(setup.variants)
