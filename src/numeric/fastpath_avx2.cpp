@@ -22,6 +22,7 @@ namespace kolva::isa_avx2 {
 #include "numeric/fastpath_ql.inc"
 
 extern const FastKernels kernels = {tdiag_many, lrvt_many};
+extern const FastKernels kernels_fast = {tdiag_many, lrvt_many_fast};
 }  // namespace kolva::isa_avx2
 
 #if defined(__clang__)

@@ -16,4 +16,5 @@ namespace kolva::isa_baseline {
 #include "numeric/fastpath_ql.inc"
 
 extern const FastKernels kernels = {tdiag_many, lrvt_many};
+extern const FastKernels kernels_fast = {tdiag_many, lrvt_many_fast};
 }  // namespace kolva::isa_baseline

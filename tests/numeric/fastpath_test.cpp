@@ -264,5 +264,16 @@ TEST(KernelSelection, OnlyTakesSupportedBuilds) {
   select_isa(before);
 }
 
+TEST(KernelSelection, RunsTheArrangementOfThisProcessorUntilAnotherIsSelected) {
+  EXPECT_EQ(selected_arrangement(), arrangement_for_cpu());
+  EXPECT_EQ(&fast_kernels(), &detail::kernels_of(selected_isa(), arrangement_for_cpu()));
+  const Arrangement other = arrangement_for_cpu() == Arrangement::fast_divider
+                                ? Arrangement::slow_divider
+                                : Arrangement::fast_divider;
+  select_arrangement(other);
+  EXPECT_EQ(&fast_kernels(), &detail::kernels_of(selected_isa(), other));
+  select_arrangement(arrangement_for_cpu());
+}
+
 }  // namespace
 }  // namespace kolva
