@@ -30,13 +30,15 @@ static_assert(kFastLd >= maxnvara && kFastLd % kFastLanesMax == 0);
 enum class Isa { baseline, avx2, avx512 };
 
 // How the QL iteration keeps the divider busy. Each rotation waits on the
-// divisions and the square root of the one before it, so groups of
-// problems take turns. slow_divider: two groups, which fill a divider that
-// takes about 0.65 ns a division lane (the Intel Xeon). fast_divider: more
-// groups in flight and, in the AVX-512 build, the rotations' selections
-// made in mask registers, for a divider about five times faster whose
-// chains otherwise wait on latency (the AMD EPYC, Zen 5). Both compute
-// the same values by the same operations.
+// divisions and the square root of the one before it, so two groups of
+// problems take turns. slow_divider: as written, which fills a divider that
+// takes about 0.65 ns a division lane (the Intel Xeon). fast_divider: for a
+// divider about five times faster, whose chains otherwise wait on the
+// instructions around them (the AMD EPYC, Zen 5): in the AVX-512 build the
+// rotations' selections are made in mask registers and their rows written
+// by masked stores, and between passes (AVX2 and AVX-512) each lane's row
+// is read and written by gathers and scatters. Both compute the same
+// values by the same operations.
 enum class Arrangement { slow_divider, fast_divider };
 
 struct FastKernels {
