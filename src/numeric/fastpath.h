@@ -37,8 +37,10 @@ enum class Isa { baseline, avx2, avx512 };
 // instructions around them (the AMD EPYC, Zen 5): in the AVX-512 build the
 // rotations' selections are made in mask registers and their rows written
 // by masked stores, and between passes (AVX2 and AVX-512) each lane's row
-// is read and written by gathers and scatters. Both compute the same
-// values by the same operations.
+// is read and written by gathers and scatters; and the reduction copies a
+// group's triangle from the one packed for the same lanes at a higher
+// order (the leading blocks of the same variants) instead of gathering it
+// again. Both compute the same values by the same operations.
 enum class Arrangement { slow_divider, fast_divider };
 
 struct FastKernels {
