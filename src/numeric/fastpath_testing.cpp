@@ -11,7 +11,8 @@ struct Selection {
   Arrangement arrangement;
 };
 
-// At first, the build and arrangement the run chose.
+// At first, the build and arrangement the run chose (every hook takes it
+// before it changes the kernels in use).
 Selection& selection() {
   static Selection s = [] {
     for (Isa isa : {Isa::baseline, Isa::avx2, Isa::avx512})
@@ -45,6 +46,7 @@ void select_arrangement(Arrangement a) {
 Arrangement selected_arrangement() { return selection().arrangement; }
 
 void use_kernels(const FastKernels* k) {
+  selection();  // taken from the run's choice before k replaces it
   if (k)
     detail::kernels_in_use() = k;
   else
