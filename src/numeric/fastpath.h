@@ -4,8 +4,10 @@
 // Every value is computed by the same operations in the same order as in
 // tdiag_values / lrvt_values, so d, e and the fault codes agree to the bit.
 //
-// The kernels come in three builds: baseline x86-64, AVX2 and AVX-512. The
-// best one the processor supports is used (tests and benchmarks pick
+// The kernels come in three builds: baseline x86-64, AVX2 and AVX-512, each
+// in two arrangements of the QL iteration's work (see Arrangement). The
+// best build the processor supports is used, in the arrangement that suits
+// its divider, the same for the whole run (tests and benchmarks pick
 // another through fastpath_testing.h). No allocation, no I/O, no
 // exceptions; the kernels' storage is on the stack.
 #pragma once
@@ -26,6 +28,20 @@ inline constexpr int kFastLd = (maxnvara + kFastLanesMax - 1) / kFastLanesMax * 
 static_assert(kFastLd >= maxnvara && kFastLd % kFastLanesMax == 0);
 
 enum class Isa { baseline, avx2, avx512 };
+
+// How the QL iteration keeps the divider busy. Each rotation waits on the
+// divisions and the square root of the one before it, so two groups of
+// problems take turns. slow_divider: as written, which fills a divider that
+// takes about 0.65 ns a division lane (the Intel Xeon). fast_divider: for a
+// divider about five times faster, whose chains otherwise wait on the
+// instructions around them (the AMD EPYC, Zen 5): in the AVX-512 build the
+// rotations' selections are made in mask registers and their rows written
+// by masked stores, and between passes (AVX2 and AVX-512) each lane's row
+// is read and written by gathers and scatters; and the reduction copies a
+// group's triangle from the one packed for the same lanes at a higher
+// order (the leading blocks of the same variants) instead of gathering it
+// again. Both compute the same values by the same operations.
+enum class Arrangement { slow_divider, fast_divider };
 
 struct FastKernels {
   // tdiag_many: d and e of tdiag_values for `count` independent problems.
@@ -66,5 +82,18 @@ const FastKernels& fast_kernels();
 
 // Whether this processor (and its operating system) can run a build.
 bool isa_supported(Isa isa);
+
+// The arrangement this processor gets: fast_divider on AMD processors of
+// family 1Ah (Zen 5) and later, slow_divider on every other.
+Arrangement arrangement_for_cpu();
+
+namespace detail {
+// The kernels of a build in an arrangement (whether or not the processor
+// can run them).
+const FastKernels& kernels_of(Isa isa, Arrangement a);
+// The kernels in use: the best build in arrangement_for_cpu() until a test
+// or a benchmark sets another (fastpath_testing.h).
+const FastKernels*& kernels_in_use();
+}  // namespace detail
 
 }  // namespace kolva

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "numeric/eigen.h"
 #include "numeric/fastpath.h"
@@ -22,6 +23,7 @@ namespace kolva::isa_avx512 {
 #include "numeric/fastpath_ql.inc"
 
 extern const FastKernels kernels = {tdiag_many, lrvt_many};
+extern const FastKernels kernels_fast = {tdiag_many_fast, lrvt_many_fast};
 }  // namespace kolva::isa_avx512
 
 #if defined(__clang__)

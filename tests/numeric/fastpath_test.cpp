@@ -239,6 +239,41 @@ TEST_P(FastKernels, AgreeWhenTheSweepLimitEndsTheIteration) {
   }
 }
 
+TEST_P(FastKernels, AgreeOnTheLeadingBlocksOfTheSameMatricesInAPool) {
+  // As a batch pools them: 16 matrices' blocks of orders 23 down to 2, in
+  // descending order, 128 problems at a time, so that groups of the same
+  // lanes recur at every order (and a last group is partly filled).
+  std::mt19937_64 g(4242);
+  std::vector<Case> cases;
+  for (int b = 0; b < 16; ++b) cases.push_back(make_case(Family(b % 3), 23, g));
+  std::vector<int> identity(kLd);
+  for (int i = 0; i < kLd; ++i) identity[i] = i;
+  std::vector<int> order, owner;
+  for (int j = 23; j >= 2; --j)
+    for (int b = 0; b < 16; ++b) order.push_back(j), owner.push_back(b);
+  const kolva::FastKernels& k = fast_kernels();
+  constexpr int kChunk = 128;
+  std::vector<double> d(kChunk * kFastLd), e(kChunk * kFastLd);
+  std::vector<const double*> mats(kChunk);
+  const std::vector<const int*> index(kChunk, identity.data());
+  std::vector<std::int32_t> fault(kChunk);
+  for (std::size_t q0 = 0; q0 < order.size(); q0 += kChunk) {
+    const int count = int(std::min<std::size_t>(kChunk, order.size() - q0));
+    for (int q = 0; q < count; ++q) mats[q] = cases[owner[q0 + q]].a.data();
+    k.tdiag_many(count, &order[q0], mats.data(), index.data(), kLd, d.data(), e.data(), kFastLd);
+    k.lrvt_many(count, &order[q0], d.data(), e.data(), kFastLd, fault.data(), mits);
+    for (int q = 0; q < count; ++q) {
+      Case block = cases[owner[q0 + q]];
+      block.n = order[q0 + q];
+      const Reference r = reference(block, mits);
+      if (fault[q] == 0) sort_eigenvalues(block.n, &d[q * kFastLd]);
+      bool ok = fault[q] == r.fault_l;
+      for (int i = 0; ok && i < block.n; ++i) ok = same(d[q * kFastLd + i], r.d[i]);
+      ASSERT_TRUE(ok) << "problem " << q0 + q << " order " << block.n;
+    }
+  }
+}
+
 TEST_P(FastKernels, OrderBelowTwoInAPoolIsSkippedWithItsCode) {
   const int order[3] = {1, 2, 0};
   std::vector<double> d(3 * kFastLd, 5.0), e(3 * kFastLd, 0.0);
@@ -262,6 +297,17 @@ TEST(KernelSelection, OnlyTakesSupportedBuilds) {
   EXPECT_EQ(selected_isa(), Isa::baseline);
   EXPECT_EQ(select_isa(Isa::avx512), isa_supported(Isa::avx512));
   select_isa(before);
+}
+
+TEST(KernelSelection, RunsTheArrangementOfThisProcessorUntilAnotherIsSelected) {
+  EXPECT_EQ(selected_arrangement(), arrangement_for_cpu());
+  EXPECT_EQ(&fast_kernels(), &detail::kernels_of(selected_isa(), arrangement_for_cpu()));
+  const Arrangement other = arrangement_for_cpu() == Arrangement::fast_divider
+                                ? Arrangement::slow_divider
+                                : Arrangement::fast_divider;
+  select_arrangement(other);
+  EXPECT_EQ(&fast_kernels(), &detail::kernels_of(selected_isa(), other));
+  select_arrangement(arrangement_for_cpu());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -67,23 +68,47 @@ inline const char* isa_name(Isa isa) {
   return "baseline";
 }
 
-// A test run once in each kernel build (instantiate with kBuilds and
-// build_name); a build this processor cannot run is reported as skipped.
-class EachBuild : public ::testing::TestWithParam<Isa> {
- protected:
-  void SetUp() override {
-    if (!select_isa(GetParam()))
-      GTEST_SKIP() << isa_name(GetParam()) << " kernels: not supported by this processor";
-  }
-  void TearDown() override { select_isa(before_); }
-
- private:
-  Isa before_ = selected_isa();
+// A build of the kernels in one of its arrangements.
+struct Build {
+  Isa isa;
+  Arrangement arrangement;
 };
 
-inline const auto kBuilds = ::testing::Values(Isa::baseline, Isa::avx2, Isa::avx512);
-inline std::string build_name(const ::testing::TestParamInfo<Isa>& info) {
-  return isa_name(info.param);
+inline void PrintTo(const Build& b, std::ostream* os) {
+  *os << isa_name(b.isa)
+      << (b.arrangement == Arrangement::fast_divider ? " fast_divider" : " slow_divider");
+}
+
+// A test run once in each kernel build and arrangement (instantiate with
+// kBuilds and build_name); a build this processor cannot run is reported
+// as skipped.
+class EachBuild : public ::testing::TestWithParam<Build> {
+ protected:
+  void SetUp() override {
+    if (!select_isa(GetParam().isa))
+      GTEST_SKIP() << isa_name(GetParam().isa) << " kernels: not supported by this processor";
+    select_arrangement(GetParam().arrangement);
+  }
+  void TearDown() override {
+    select_isa(isa_);
+    select_arrangement(arrangement_);
+  }
+
+ private:
+  Isa isa_ = selected_isa();
+  Arrangement arrangement_ = selected_arrangement();
+};
+
+inline const auto kBuilds = ::testing::ValuesIn([] {
+  std::vector<Build> all;
+  for (Isa isa : {Isa::baseline, Isa::avx2, Isa::avx512})
+    for (Arrangement a : {Arrangement::slow_divider, Arrangement::fast_divider})
+      all.push_back({isa, a});
+  return all;
+}());
+inline std::string build_name(const ::testing::TestParamInfo<Build>& info) {
+  return std::string(isa_name(info.param.isa)) +
+         (info.param.arrangement == Arrangement::fast_divider ? "_fast_divider" : "_slow_divider");
 }
 
 }  // namespace kolva::testing
