@@ -73,4 +73,7 @@ setup(
         cxx_std=int(cmake_set("CMAKE_CXX_STANDARD")), extra_compile_args=flags,
         extra_link_args=["-pthread"])],
     cmdclass={"build_ext": BuildExt},
+    # pip builds in the clone: its intermediate files in a folder of their
+    # own, inside (not among) those of a CMake build tree named build.
+    options={"build": {"build_base": os.path.join("build", "pip")}},
 )
