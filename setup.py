@@ -55,11 +55,12 @@ version = cmake_fact(r"^project\(kolva\s+VERSION\s+([0-9.]+)")
 files = library_files()
 sources = [f for f in files if f.endswith(".cpp")]
 # After the flags setuptools puts first (Python's own, then the
-# environment's CFLAGS): the build's optimisation, a -ffast-math from the
-# environment undone, and no contraction. -Wno-psabi: the kernels pass
-# vectors wider than the baseline's registers between their own functions;
-# GCC's note that such calls changed ABI in GCC 4.6 does not concern them.
-flags = cmake_set("CMAKE_CXX_FLAGS_RELEASE").split() + ["-fno-fast-math"] \
+# environment's CFLAGS): the build's optimisation; Python's -fwrapv (for
+# CPython's C) and a -ffast-math from the environment undone, so the
+# engine is compiled as CMake compiles it; no contraction. -Wno-psabi: the
+# kernels pass vectors wider than the baseline's registers between their
+# own functions; GCC's note that such calls changed ABI does not concern them.
+flags = cmake_set("CMAKE_CXX_FLAGS_RELEASE").split() + ["-fno-wrapv", "-fno-fast-math"] \
     + cmake_set("KOLVA_FP_FLAGS").split() + ["-Wno-psabi"]
 
 ParallelCompile("KOLVA_BUILD_JOBS").install()  # default: every CPU
