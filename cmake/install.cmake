@@ -50,8 +50,31 @@ install(FILES ${CMAKE_BINARY_DIR}/install/kolvaConfig.cmake
         ${CMAKE_BINARY_DIR}/install/kolvaConfigVersion.cmake DESTINATION ${KOLVA_CMAKE_DIR})
 file(RELATIVE_PATH KOLVA_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 string(REGEX REPLACE "/$" "" KOLVA_PC_TO_PREFIX "${KOLVA_PC_TO_PREFIX}")
-configure_file(cmake/kolva.pc.in ${CMAKE_BINARY_DIR}/install/kolva.pc @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/install/kolva.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+# kolva.pc is finished when it is installed: in a prefix whose library
+# folder the linker does not search by itself (any but /usr, where the
+# Debian package goes), its Libs also give that folder as the run path, so
+# that a program built with it starts without LD_LIBRARY_PATH. The run
+# path is absolute, whatever PKG_CONFIG_PATH was; a program built before a
+# prefix is moved needs LD_LIBRARY_PATH or a new link.
+set(KOLVA_PC_RPATH @KOLVA_PC_RPATH@)
+configure_file(cmake/kolva.pc.in ${CMAKE_BINARY_DIR}/install/kolva.pc.in @ONLY)
+set(kolva_pc_code [=[
+  get_filename_component(kolva_libdir "${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_LIBDIR@" ABSOLUTE)
+  set(kolva_system_dirs "@CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES@")
+  set(KOLVA_PC_RPATH "")
+  list(FIND kolva_system_dirs "${kolva_libdir}" kolva_found)
+  if(kolva_found EQUAL -1)
+    set(KOLVA_PC_RPATH " -Wl,-rpath,${kolva_libdir}")
+  endif()
+  # Made in a folder of this install's own: two installs may run at once.
+  string(RANDOM LENGTH 12 kolva_pc_dir)
+  set(kolva_pc_dir "@CMAKE_BINARY_DIR@/install/pc-${kolva_pc_dir}")
+  configure_file("@CMAKE_BINARY_DIR@/install/kolva.pc.in" "${kolva_pc_dir}/kolva.pc" @ONLY)
+  file(INSTALL "${kolva_pc_dir}/kolva.pc" DESTINATION "${kolva_libdir}/pkgconfig")
+  file(REMOVE_RECURSE "${kolva_pc_dir}")
+]=])
+string(CONFIGURE "${kolva_pc_code}" kolva_pc_code @ONLY)
+install(CODE "${kolva_pc_code}")
 install(FILES examples/cpp/combine.cpp examples/cpp/CMakeLists.txt
         DESTINATION ${CMAKE_INSTALL_DOCDIR}/example-cpp)
 

@@ -6,7 +6,6 @@
 set_target_properties(kolva_common kolva_numeric kolva_combine kolva_textio kolva_runfiles
                       PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
-file(GLOB KOLVA_API_SRC CONFIGURE_DEPENDS src/api/*.cpp)
 add_library(kolva_api OBJECT ${KOLVA_API_SRC})
 target_include_directories(kolva_api PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/include>
                            PRIVATE ${PROJECT_SOURCE_DIR}/src)

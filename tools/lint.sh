@@ -3,7 +3,7 @@
 # on any finding, after running all of them:
 #   - format: clang-format-14 --dry-run -Werror on every C++ file (.cpp,
 #     .h, .inc; the layout is .clang-format);
-#   - flake8 and mypy on src/report/kolva_report;
+#   - flake8 and mypy on src/report/kolva_report, flake8 on setup.py;
 #   - the shell check (shellcheck) on every shell script of the tree.
 # flake8 and mypy run in src/report, so they read the settings kept there
 # (pyproject.toml for mypy; .flake8, setup.cfg or tox.ini for flake8) when
@@ -68,7 +68,8 @@ check_format() {
 
 check_flake8() {
   "$python" -m flake8 --version >/dev/null 2>&1 || { need flake8; return 1; }
-  (cd src/report && "$python" -m flake8 kolva_report)
+  (cd src/report && "$python" -m flake8 kolva_report) &&
+    "$python" -m flake8 --max-line-length 100 setup.py
 }
 
 check_mypy() {

@@ -30,7 +30,13 @@ packages=(
   pybind11-dev
   python3-pybind11
   python3-pandas       # the module takes data frames; its tests
+  python3-setuptools   # pip install . and python3 -m build (pyproject.toml, setup.py)
+  python3-wheel
+  python3-pip
+  python3-venv         # CI installs the sdist and the wheel into fresh environments
+  python3-build
   r-base-dev           # the kolva R package (Rcpp), R CMD check
+  devscripts           # checkbashisms: R CMD check --as-cran reads the package's configure
   r-cran-rcpp
   r-cran-testthat
   r-cran-data.table    # the R example in the README

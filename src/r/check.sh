@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
-# R CMD build and R CMD check on the R package as the build staged it
-# (BUILD/src/r/kolva). Fails on any ERROR or WARNING; NOTEs are shown.
+# R CMD check --as-cran on the R source package (tools/r-package.sh makes
+# it, unless one is given), with no network: CRAN's remote checks off and
+# an empty local repository for the dependency checks. Fails on any ERROR
+# or WARNING; NOTEs are shown.
 #
-#   src/r/check.sh BUILD_DIR
+#   src/r/check.sh [kolva_VERSION.tar.gz]
 set -euo pipefail
-[ $# -eq 1 ] || { echo "usage: src/r/check.sh BUILD_DIR" >&2; exit 64; }
-stage="$(cd "$1" && pwd)/src/r/kolva"
-[ -f "$stage/DESCRIPTION" ] || { echo "$stage/DESCRIPTION: no staged R package; build first" >&2; exit 1; }
+[ $# -le 1 ] || { echo "usage: src/r/check.sh [kolva_VERSION.tar.gz]" >&2; exit 64; }
+root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/kolva-rcheck-XXXXXX")
 trap 'rm -rf "$work"' EXIT
+if [ $# -eq 1 ]; then
+  tarball=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+else
+  "$root/tools/r-package.sh" "$work" > /dev/null
+  tarball=$(echo "$work"/kolva_*.tar.gz)
+fi
+mkdir -p "$work/repo/src/contrib"
+: > "$work/repo/src/contrib/PACKAGES"
+echo "options(repos = c(CRAN = 'file://$work/repo'))" > "$work/Rprofile"
 cd "$work"
-
-R CMD build --no-build-vignettes "$stage" > build.log 2>&1 || { cat build.log; exit 1; }
-tarball=$(echo kolva_*.tar.gz)
-R CMD check --no-manual "$tarball" > check.log 2>&1 || true
+R_PROFILE_USER="$work/Rprofile" _R_CHECK_CRAN_INCOMING_REMOTE_=false _R_CHECK_SYSTEM_CLOCK_=0 \
+  R CMD check --as-cran --no-manual "$tarball" > check.log 2>&1 || true
 cat check.log
 if ! grep -Eq '^Status: (OK|[0-9]+ NOTEs?)$' check.log; then
   [ -f kolva.Rcheck/00install.out ] && cat kolva.Rcheck/00install.out

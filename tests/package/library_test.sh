@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # libkolva installed: `cmake --install` into a scratch prefix, then the C++
 # example built against that prefix with find_package(kolva) (shared and
-# static) and with pkg-config, each run; all must print what the example
-# built in the tree prints.
+# static) and with pkg-config, each run as built (no LD_LIBRARY_PATH); all
+# must print what the example built in the tree prints.
 #
 #   tests/package/library_test.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
@@ -35,14 +35,15 @@ cmake -S "$scratch/static-src" -B "$scratch/static" -DCMAKE_PREFIX_PATH="$prefix
 cmake --build "$scratch/static" > /dev/null
 [ "$("$scratch/static/combine")" = "$want" ] || fail "find_package (static) build prints otherwise"
 
-# pkg-config.
+# pkg-config: the programs start without LD_LIBRARY_PATH (the file's run
+# path for a prefix outside the linker's own folders).
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
 read -ra flags <<< "$(pkg-config --cflags --libs kolva)"
 c++ -std=c++20 "$source_dir/examples/cpp/combine.cpp" "${flags[@]}" -o "$scratch/pc-combine"
-[ "$(LD_LIBRARY_PATH="$prefix/lib" "$scratch/pc-combine")" = "$want" ] ||
-  fail "pkg-config build prints otherwise"
-# C, through the same pkg-config file: a combined value printed to 15
-# digits, and a refused matrix's message.
+[ "$("$scratch/pc-combine")" = "$want" ] || fail "pkg-config build prints otherwise"
+# C, through the same pkg-config file, linked to the shared library and
+# (pkg-config --static: libkolva.a needs the C++ runtime) statically: a
+# combined value printed to 15 digits, and a refused matrix's message.
 cat > "$scratch/check.c" <<'C'
 #include <math.h>
 #include <stdio.h>
@@ -65,8 +66,12 @@ int main(void) {
 C
 read -ra cflags <<< "$(pkg-config --cflags kolva)"
 read -ra libs <<< "$(pkg-config --libs kolva)"
+read -ra static_libs <<< "$(pkg-config --static --libs kolva)"
 cc -std=c99 -Wall -Wextra "${cflags[@]}" "$scratch/check.c" "${libs[@]}" -o "$scratch/check-c"
-got=$(LD_LIBRARY_PATH="$prefix/lib" "$scratch/check-c")
-[[ "$got" == *" 1 1 correlation matrix is not square: 3 rows, 2 columns" ]] || fail "C program printed '$got'"
+cc -std=c99 -static "${cflags[@]}" "$scratch/check.c" "${static_libs[@]}" -o "$scratch/check-c-static"
+for program in check-c check-c-static; do
+  got=$("$scratch/$program")
+  [[ "$got" == *" 1 1 correlation matrix is not square: 3 rows, 2 columns" ]] || fail "$program printed '$got'"
+done
 
-echo "library_test: the example builds against the installed prefix with find_package (shared, static) and pkg-config; a C program through pkg-config"
+echo "library_test: the example builds against the installed prefix with find_package (shared, static) and pkg-config; a C program through pkg-config (shared, static); all start as built"

@@ -31,6 +31,10 @@ for f in lib/libkolva.so.0 lib/libkolva.so lib/libkolva.a include/kolva/kolva.h 
 done
 PKG_CONFIG_PATH="$root/lib/pkgconfig" pkg-config --exists kolva ||
   { echo "package_test: pkg-config does not find kolva in the package" >&2; exit 1; }
+# Under /usr the linker finds libkolva by itself: no run path for programs.
+if grep -q rpath "$root/lib/pkgconfig/kolva.pc"; then
+  echo "package_test: kolva.pc gives a run path under /usr" >&2; exit 1
+fi
 
 # The Python module kolva (where this tree builds it), from where Debian's
 # python3 finds it: the example's p-values, read and combined, give the

@@ -120,7 +120,7 @@ def console() -> int:
     """The entry point of an installed package (pyproject.toml)."""
     from importlib.metadata import PackageNotFoundError, version
     try:
-        v = version("kolva-report")
+        v = version("kolva")
     except PackageNotFoundError:
         v = "unknown"
     return main(sys.argv[1:], v)
