@@ -48,9 +48,11 @@ void read_lines(FileSource& in, LineReader& reader, std::int64_t first, std::int
   b.first = first;
   b.text.clear();
   b.start.clear();
-  b.start.push_back(0);
   std::int64_t want = nsnp - first + 1;
   if (want > bounds.lines) want = bounds.lines;
+  b.text.reserve(bounds.bytes);
+  b.start.reserve(static_cast<std::size_t>(want) + 1);
+  b.start.push_back(0);
   const Outcome o = reader.take(in, static_cast<int>(want), bounds.bytes, b.text, b.start);
   b.count = static_cast<int>(b.start.size()) - 1;
   b.read_failed = o != Outcome::success;
@@ -70,6 +72,8 @@ void evaluate_lines(const Evaluator& e, std::int32_t nsnp, LineBatch& b, LineWor
   const double* values[kBatch];
   for (int i = 0; i < kBatch; ++i) values[i] = w.var[i].p;
   char rec[kResultBytes];
+  b.results.reserve(static_cast<std::size_t>(b.count) * kResultBytes);
+  b.result_end.reserve(static_cast<std::size_t>(b.count));
 
   for (int i0 = 0; i0 < b.count; i0 += kBatch) {
     const int want = b.count - i0 < kBatch ? b.count - i0 : kBatch;

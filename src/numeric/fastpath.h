@@ -34,13 +34,16 @@ enum class Isa { baseline, avx2, avx512 };
 // problems take turns. slow_divider: as written, which fills a divider that
 // takes about 0.65 ns a division lane (the Intel Xeon). fast_divider: for a
 // divider about five times faster, whose chains otherwise wait on the
-// instructions around them (the AMD EPYC, Zen 5): in the AVX-512 build the
-// rotations' selections are made in mask registers and their rows written
-// by masked stores, and between passes (AVX2 and AVX-512) each lane's row
-// is read and written by gathers and scatters; and the reduction copies a
-// group's triangle from the one packed for the same lanes at a higher
-// order (the leading blocks of the same variants) instead of gathering it
-// again. Both compute the same values by the same operations.
+// instructions around them and on the bookkeeping between passes (the AMD
+// EPYC, Zen 5): in the AVX-512 build three groups take turns row by row,
+// their selections in mask registers, and a group's bookkeeping between
+// passes is lane-parallel and spread over its next two turns while the
+// others rotate (lrvt_fast in fastpath_ql.inc); in the AVX2 build each
+// lane's row is read and written between passes by gathers; and the
+// reduction copies a group's triangle from the one packed for the same
+// lanes at a higher order (the leading blocks of the same variants)
+// instead of gathering it again. Both compute the same values by the same
+// operations.
 enum class Arrangement { slow_divider, fast_divider };
 
 struct FastKernels {

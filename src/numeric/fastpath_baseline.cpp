@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "numeric/eigen.h"
 #include "numeric/fastpath.h"
